@@ -1,0 +1,242 @@
+// The robot, written once: the base frame, the two leg chains and their
+// constants, and the kinematic quantities every evaluator is built from.
+//
+// Each leg hangs from the base frame by eight revolute joints. In the home
+// configuration (q = 0) the base frame is the world frame; every constant
+// below is a base-frame coordinate at home. The right leg is the left leg
+// with the y coordinate of every home point negated; its joint axes and home
+// orientations are the left leg's, not mirrored.
+//
+// Site frames are composed in the local form: p_k = p_(k-1) + R_(k-1) d_k and
+// R_k = R_(k-1) C_k Rot(e_k, q_k), with the offsets d_k taken from the home
+// points. Joints that turn about one line (mount and hip abduction) or about
+// parallel lines (hip flexion to toe) are gathered into one rotation by the
+// sum of their angles, so every kernel takes one sine and one cosine per
+// angle or angle sum.
+#pragma once
+
+#include <math.h>
+#include <utility>
+
+#include "model/linalg.hpp"
+#include "model/state.hpp"
+
+namespace bipedkin::model {
+
+using Rotation = Mat3<Vector, Vector, Vector>;
+
+inline SinCos sincos_of(double angle) {
+  SinCos r;
+  ::sincos(angle, &r.s, &r.c);  // one call for both: glibc computes them together
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Constants
+
+// Home points of the left leg's sites, in base coordinates, exactly as stored.
+namespace home {
+inline constexpr double mount_x = 0.021;
+inline constexpr double hip_x = -0.049;  // hip abduction to knee
+inline constexpr double hip_y = 0.135;   // mount to hip flexion
+inline constexpr double hip_rotation_z = -0.09;
+inline constexpr double leg_y = 0.1305;  // knee to toe sole
+inline constexpr double knee_z = -0.21;
+inline constexpr double shin_x = -0.0016;
+inline constexpr double shin_z = -0.2707;
+inline constexpr double ankle_x = 0.0184;
+inline constexpr double ankle_z = -0.7055;
+inline constexpr double toe_x = -0.0216;
+inline constexpr double toe_z = -1.1135;
+// 0.0522 - 0.0216 in double precision, one unit in the last place above 0.0306.
+inline constexpr double toe_sole_x = 0.030600000000000002;
+inline constexpr double toe_sole_z = toe_z - 0.0177;
+}  // namespace home
+
+// +1 for the left leg, -1 for the right: the sign of the home points' y.
+template <Side S>
+inline constexpr double lateral = S == Side::left ? 1.0 : -1.0;
+
+template <Side S>
+constexpr Vector home_point(Site site) {
+  using namespace home;
+  const double hy = lateral<S> * hip_y;
+  const double ly = lateral<S> * leg_y;
+  switch (site) {
+    case Site::mount: return {mount_x, hy, 0.0};
+    case Site::hip_abduction: return {hip_x, hy, 0.0};
+    case Site::hip_rotation:
+    case Site::hip_flexion: return {hip_x, hy, hip_rotation_z};
+    case Site::knee: return {hip_x, ly, knee_z};
+    case Site::shin: return {shin_x, ly, shin_z};
+    case Site::ankle: return {ankle_x, ly, ankle_z};
+    case Site::toe: return {toe_x, ly, toe_z};
+    case Site::toe_sole: return {toe_sole_x, ly, toe_sole_z};
+  }
+  return {};
+}
+
+// Home orientations of the site frames, columns in base coordinates.
+// M = Ry(pi/2): the mount frame's z axis along base +x.
+inline constexpr Mat3 mount_orientation{Vec3{Zero{}, Zero{}, MinusOne{}}, Vec3{Zero{}, One{}, Zero{}},
+                                        Vec3{One{}, Zero{}, Zero{}}};
+// L: x down the hanging leg, y along base +x, z along base -y.
+inline constexpr Mat3 leg_orientation{Vec3{Zero{}, Zero{}, MinusOne{}}, Vec3{One{}, Zero{}, Zero{}},
+                                      Vec3{Zero{}, MinusOne{}, Zero{}}};
+
+// A vector constant, given as a function F that returns it, with its zero
+// elements turned into structural zeros.
+template <class F, int I>
+constexpr auto structural_element() {
+  constexpr double v = I == 0 ? F{}().x : I == 1 ? F{}().y : F{}().z;
+  if constexpr (v == 0.0) {
+    return Zero{};
+  } else {
+    return v;
+  }
+}
+template <class F>
+constexpr auto structural(F) {
+  return Vec3{structural_element<F, 0>(), structural_element<F, 1>(), structural_element<F, 2>()};
+}
+
+// Offset of a site's origin from its parent site's origin, in the parent
+// frame's home orientation: the difference of the two home points rotated
+// into the parent frame.
+template <Side S>
+constexpr Vector local_offset(Site site) {
+  const Vector diff = home_point<S>(site) - home_point<S>(static_cast<Site>(static_cast<int>(site) - 1));
+  switch (site) {
+    case Site::hip_abduction: return numeric(transpose_times(mount_orientation, diff));
+    case Site::hip_rotation: return diff;  // the hip abduction frame is the base orientation at home
+    default: return numeric(transpose_times(leg_orientation, diff));
+  }
+}
+
+template <Side S, Site K>
+inline constexpr auto offset = structural([] { return local_offset<S>(K); });
+
+// The mount and hip abduction sites lie on the mount axis, which no leg joint
+// moves relative to the base: their base-frame position is their home point.
+template <Side S, Site K>
+  requires(K == Site::mount || K == Site::hip_abduction)
+inline constexpr auto base_offset = structural([] { return home_point<S>(K); });
+
+// ---------------------------------------------------------------------------
+// The base
+
+inline auto base_rotation(const State& x) {
+  return rot_x(sincos_of(x.q(base_roll))) * rot_y(sincos_of(x.q(base_pitch))) * rot_z(sincos_of(x.q(base_yaw)));
+}
+
+inline Vector base_position(const State& x) { return {x.q(base_x), x.q(base_y), x.q(base_z)}; }
+
+// ---------------------------------------------------------------------------
+// Leg angles
+
+template <Side S>
+constexpr double angle(const State& x, Joint j) {
+  return x.q(coordinate(S, j));
+}
+
+// Hip flexion, knee, shin, ankle and toe turn about parallel axes: the angle
+// of the site frame of joint J about them is the sum of the angles from the
+// hip flexion to J.
+template <Side S, Joint J>
+double sagittal_angle(const State& x) {
+  constexpr int first = static_cast<int>(Joint::hip_flexion);
+  return [&]<int... i>(std::integer_sequence<int, i...>) {
+    double sum = angle<S>(x, Joint::hip_flexion);
+    ((sum += angle<S>(x, static_cast<Joint>(first + 1 + i))), ...);
+    return sum;
+  }(std::make_integer_sequence<int, static_cast<int>(J) - first>{});
+}
+
+// ---------------------------------------------------------------------------
+// Site rotations, from the base out
+
+// Mount: R_b M Rz(q_mount).
+template <Side S>
+Rotation mount_rotation(const AnyMat3 auto& base, const State& x) {
+  return base * mount_orientation * rot_z(sincos_of(angle<S>(x, Joint::mount)));
+}
+
+// Hip abduction: the mount and hip abduction joints share one axis line, so
+// this frame is the base turned about x by the sum of their angles.
+template <Side S>
+Rotation hip_abduction_rotation(const AnyMat3 auto& base, const State& x) {
+  return base * rot_x(sincos_of(angle<S>(x, Joint::mount) + angle<S>(x, Joint::hip_abduction)));
+}
+
+// Hip rotation: G = R_hip_abduction L Rx(q_hip_rotation).
+template <Side S>
+Rotation hip_rotation_rotation(const Rotation& hip_abduction, const State& x) {
+  return hip_abduction * leg_orientation * rot_x(sincos_of(angle<S>(x, Joint::hip_rotation)));
+}
+
+// Hip flexion to toe: G Rz(sum of the parallel angles up to the joint).
+template <Side S, Joint J>
+Rotation sagittal_rotation(const Rotation& hip_rotation, const State& x) {
+  return hip_rotation * rot_z(sincos_of(sagittal_angle<S, J>(x)));
+}
+
+// Orientation of a site frame in the world; the toe sole's is the toe segment's.
+template <Side S, Site K>
+Rotation site_rotation(const State& x) {
+  const auto base = base_rotation(x);
+  if constexpr (K == Site::mount) {
+    return mount_rotation<S>(base, x);
+  } else {
+    const Rotation hip_abduction = hip_abduction_rotation<S>(base, x);
+    if constexpr (K == Site::hip_abduction) {
+      return hip_abduction;
+    } else {
+      const Rotation hip_rotation = hip_rotation_rotation<S>(hip_abduction, x);
+      if constexpr (K == Site::hip_rotation) {
+        return hip_rotation;
+      } else {
+        return sagittal_rotation<S, joint_of(K)>(hip_rotation, x);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Site positions, from the base out
+
+// Carries the origin of site From out along the parallel-axis part of the
+// leg to site K; angle is the sagittal angle of From's frame.
+template <Side S, Site K, Site From>
+Vector sagittal_position(const State& x, const Rotation& hip_rotation, const Vector& from, double angle_from) {
+  constexpr Site next = static_cast<Site>(static_cast<int>(From) + 1);
+  const Vector p = from + hip_rotation * (rot_z(sincos_of(angle_from)) * offset<S, next>);
+  if constexpr (next == K) {
+    return p;
+  } else {
+    return sagittal_position<S, K, next>(x, hip_rotation, p, angle_from + angle<S>(x, joint_of(next)));
+  }
+}
+
+// World position of a site's origin (for the toe sole, of the sole point).
+// A site's own joint angle does not move it; the toe angle moves the toe sole.
+template <Side S, Site K>
+Vector site_position(const State& x) {
+  const auto base = base_rotation(x);
+  const Vector base_origin = base_position(x);
+  if constexpr (K == Site::mount || K == Site::hip_abduction) {
+    return base_origin + base * base_offset<S, K>;
+  } else {
+    const Rotation hip_abduction = hip_abduction_rotation<S>(base, x);
+    // The hip rotation and hip flexion sites share one origin.
+    const Vector hip = base_origin + base * base_offset<S, Site::hip_abduction> +
+                       hip_abduction * offset<S, Site::hip_rotation>;
+    if constexpr (K == Site::hip_rotation || K == Site::hip_flexion) {
+      return hip;
+    } else {
+      const Rotation hip_rotation = hip_rotation_rotation<S>(hip_abduction, x);
+      return sagittal_position<S, K, Site::hip_flexion>(x, hip_rotation, hip, angle<S>(x, Joint::hip_flexion));
+    }
+  }
+}
+
+}  // namespace bipedkin::model
