@@ -1,0 +1,24 @@
+// The source of every generated deliverable: the row named by
+// BIPEDKIN_DELIVERABLE_NAME, its kernel and its entry point.
+#include "gateway/deliverables.hpp"
+
+#ifndef BIPEDKIN_DELIVERABLE_NAME
+#error "define BIPEDKIN_DELIVERABLE_NAME as the row of deliverables.def to build"
+#endif
+
+namespace {
+constexpr const bipedkin::gateway::Deliverable& self =
+    bipedkin::gateway::deliverable(bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME);
+}
+
+// The kernel, a symbol of its own (not exported) so that its object code can
+// be inspected; everything it calls but the sines and cosines is inlined.
+extern "C" [[gnu::visibility("hidden"), gnu::flatten, gnu::noinline]] void bipedkin_kernel(double* out,
+                                                                                         const double* x) {
+  self.kernel(out, x);
+}
+
+extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
+                                                           const mxArray* prhs[]) {
+  bipedkin::gateway::run<self.input, self.rows, self.cols>(nlhs, plhs, nrhs, prhs, bipedkin_kernel);
+}
