@@ -1,0 +1,188 @@
+// bipedkin: the built-in host as a command-line tool. Lists the deliverables,
+// evaluates one at a state, and prints its result.
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bipedkin/host.hpp"
+#include "catalog.hpp"
+#include "format.hpp"
+#include "state_arg.hpp"
+
+namespace bipedkin::cli {
+namespace {
+
+constexpr const char* usage_text = R"(usage: bipedkin <command> [arguments] [options]
+
+commands:
+  list                      every deliverable, its input and its output shape
+  eval NAME [STATE]         call deliverable NAME with STATE and print its output
+  eval NAME [VALUE]         the same for a deliverable whose input is a scalar
+                            (its value, default 0, is never read)
+  help                      this text
+
+STATE (default home):
+  home                      all 44 elements zero: the home configuration
+  random:SEED               44 values uniform in [-1, 1) from SplitMix64(SEED)
+  V1,V2,...,V44             the 44 elements [q; dq], comma separated
+  @FILE                     44 numbers from FILE, separated by whitespace or commas
+  Numbers may be nan, inf or -inf.
+
+options:
+  --row                     pass the state as a 1x44 row instead of a 44x1 column
+  --nargin N                pass the input N times (0 to 4), as f(x, x) would
+  --nargout N               ask for N outputs (0 to 4); 0 is a call as a statement
+  --format pretty|raw|json  raw: every element column-major, one per line, %.17g
+  --dir DIR                 where the deliverables are (default: next to this
+                            tool, or $BIPEDKIN_MEX_DIR)
+
+exit status: 0 success, 2 the deliverable refused the call (its identifier and
+message on stderr), 64 a usage error, 1 anything else.
+)";
+
+struct Options {
+  std::vector<std::string> positional;
+  bool row = false;
+  int nargin = 1;
+  int nargout = 1;
+  Format format = Format::pretty;
+  std::string dir;
+};
+
+int small_count(const std::string& option, const std::string& v) {
+  if (v.size() != 1 || v[0] < '0' || v[0] > '4') throw UsageError(option + " takes a number from 0 to 4, got '" + v + "'");
+  return v[0] - '0';
+}
+
+Options parse_options(const std::vector<std::string>& args) {
+  Options o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--row") {
+      o.row = true;
+    } else if (a == "--nargin") {
+      o.nargin = small_count(a, value());
+    } else if (a == "--nargout") {
+      o.nargout = small_count(a, value());
+    } else if (a == "--format") {
+      const std::string& f = value();
+      if (f == "pretty") {
+        o.format = Format::pretty;
+      } else if (f == "raw") {
+        o.format = Format::raw;
+      } else if (f == "json") {
+        o.format = Format::json;
+      } else {
+        throw UsageError("--format takes pretty, raw or json, got '" + f + "'");
+      }
+    } else if (a == "--dir") {
+      o.dir = value();
+    } else if (a.size() > 1 && a[0] == '-' && (a[1] == '-' || !std::isdigit(static_cast<unsigned char>(a[1])))) {
+      throw UsageError("unknown option '" + a + "'");
+    } else {
+      o.positional.push_back(a);
+    }
+  }
+  return o;
+}
+
+std::filesystem::path deliverable_dir(const Options& o) {
+  if (!o.dir.empty()) return o.dir;
+  if (const char* env = std::getenv("BIPEDKIN_MEX_DIR"); env != nullptr && *env != '\0') return env;
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : self.parent_path();
+}
+
+const Entry& known(const std::string& name) {
+  if (const Entry* e = find_entry(name)) return *e;
+  std::string names;
+  for (const Entry& e : catalog()) names += (names.empty() ? "" : " ") + e.name;
+  throw UsageError("unknown deliverable '" + name + "'; the deliverables are: " + names);
+}
+
+const char* input_word(InputForm f) { return f == InputForm::state ? "x (44-element state)" : "var (real scalar)"; }
+
+int list() {
+  std::printf("%-30s %-22s %s\n", "deliverable", "input", "output");
+  for (const Entry& e : catalog()) {
+    std::printf("%-30s %-22s %dx%d double\n", e.name.c_str(), input_word(e.input), e.rows, e.cols);
+  }
+  return 0;
+}
+
+int eval(const Options& o) {
+  if (o.positional.empty()) throw UsageError("eval needs a deliverable name");
+  if (o.positional.size() > 2) throw UsageError("eval takes a name and one state; got '" + o.positional[2] + "' too");
+  const Entry& entry = known(o.positional[0]);
+  const std::string state_name = o.positional.size() > 1 ? o.positional[1] : (entry.input == InputForm::state ? "home" : "0");
+
+  host::Array input;
+  if (entry.input == InputForm::state) {
+    const StateValues x = parse_state(state_name);
+    input = host::make_double(o.row ? std::vector<std::size_t>{1, 44} : std::vector<std::size_t>{44, 1}, x);
+  } else {
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(state_name.c_str(), &end);
+    if (state_name.empty() || end != state_name.c_str() + state_name.size()) {
+      throw UsageError("the input of " + entry.name + " is one number, got '" + state_name + "'");
+    }
+    input = host::make_double({1, 1}, std::vector<double>{v});
+  }
+
+  const host::Library library = host::Library::open(entry.name, deliverable_dir(o));
+  const std::vector<const mxArray*> inputs(static_cast<std::size_t>(o.nargin), input.get());
+  const host::CallResult r = library.call(o.nargout, inputs);
+  if (r.error) {
+    std::fprintf(stderr, "%s: %s\n", r.error->identifier().c_str(), r.error->message().c_str());
+    return 2;
+  }
+  const mxArray* out = r.outputs.at(0).get();
+  if (out == nullptr) return 0;
+  print(stdout, o.format, entry.name, state_name, Matrix{mxGetM(out), mxGetN(out), host::values(out)});
+  return 0;
+}
+
+int run(const std::vector<std::string>& args) {
+  if (args.empty()) throw UsageError("no command given");
+  const std::string& command = args[0];
+  const Options o = parse_options({args.begin() + 1, args.end()});
+  if (command == "help" || command == "--help" || command == "-h") {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
+  if (command == "list") {
+    if (!o.positional.empty()) throw UsageError("list takes no arguments");
+    return list();
+  }
+  if (command == "eval") return eval(o);
+  throw UsageError("unknown command '" + command + "'");
+}
+
+}  // namespace
+}  // namespace bipedkin::cli
+
+int main(int argc, char** argv) {
+  using namespace bipedkin::cli;
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "bipedkin: %s\n(run 'bipedkin help' for usage)\n", e.what());
+    return 64;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bipedkin: %s\n", e.what());
+    return 1;
+  }
+}
