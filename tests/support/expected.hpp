@@ -1,0 +1,37 @@
+// What the build must deliver, written down independently of the build's own
+// table: every generated deliverable with its input form and output shape.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace bipedkin::testing {
+
+enum class Form { state, scalar };
+
+struct ExpectedDeliverable {
+  std::string name;
+  Form form;
+  int rows;
+  int cols;
+};
+
+inline void PrintTo(const ExpectedDeliverable& d, std::ostream* os) { *os << d.name; }
+
+// The sites with a rotation deliverable, in chain order.
+inline const std::vector<std::string> rotation_sites = {"mount", "hip_abduction", "hip_rotation", "hip_flexion",
+                                                        "knee",  "shin",          "ankle",        "toe_sole"};
+
+inline std::vector<ExpectedDeliverable> expected_deliverables() {
+  std::vector<ExpectedDeliverable> out;
+  auto family = [&](const std::string& quantity, const std::vector<std::string>& sites, int rows, int cols) {
+    for (const auto& site : sites) {
+      for (const char* side : {"_l", "_r"}) out.push_back({quantity + "_" + site + side, Form::state, rows, cols});
+    }
+  };
+  family("rot", rotation_sites, 3, 3);
+  return out;
+}
+
+}  // namespace bipedkin::testing

@@ -1,0 +1,51 @@
+#include "support/harness.hpp"
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+namespace bipedkin::testing {
+
+const host::Library& library(const std::string& name) {
+  static std::mutex mutex;
+  static std::map<std::string, host::Library> loaded;
+  const std::lock_guard lock(mutex);
+  auto it = loaded.find(name);
+  if (it == loaded.end()) it = loaded.emplace(name, host::Library::open(name, BIPEDKIN_MEX_DIR)).first;
+  return it->second;
+}
+
+host::Array column(const StateVector& x) { return host::make_double({44, 1}, x); }
+host::Array row(const StateVector& x) { return host::make_double({1, 44}, x); }
+
+std::vector<double> eval(const std::string& name, const StateVector& x, const host::CallOptions& options) {
+  const host::Array in = column(x);
+  const mxArray* inputs[] = {in.get()};
+  const host::CallResult r = library(name).call(1, inputs, options);
+  if (r.error) throw std::runtime_error(name + " refused the call: " + r.error->what());
+  return host::values(r.outputs.at(0).get());
+}
+
+StateVector with_q(std::initializer_list<std::pair<int, double>> entries) {
+  StateVector x{};
+  for (const auto& [k, v] : entries) x[static_cast<std::size_t>(k - 1)] = v;
+  return x;
+}
+
+StateVector random_state(std::mt19937_64& rng, double range) {
+  std::uniform_real_distribution<double> angle(-range, range);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  StateVector x{};
+  for (std::size_t k = 0; k < 44; ++k) x[k] = (k < 3) ? unit(rng) : angle(rng);
+  return x;
+}
+
+StateVector swap_legs(const StateVector& x) {
+  StateVector y = x;
+  for (std::size_t base : {std::size_t{0}, std::size_t{22}}) {
+    for (std::size_t j = 0; j < 8; ++j) std::swap(y[base + 6 + j], y[base + 14 + j]);
+  }
+  return y;
+}
+
+}  // namespace bipedkin::testing

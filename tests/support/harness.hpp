@@ -1,0 +1,42 @@
+// Calling built deliverables through the built-in host, as a MATLAB user's
+// script would, plus the states the tests use.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bipedkin/host.hpp"
+
+namespace bipedkin::testing {
+
+using StateVector = std::array<double, 44>;
+
+inline constexpr double pi = std::numbers::pi;
+
+// The deliverable, loaded once per process from the build's output folder.
+const host::Library& library(const std::string& name);
+
+host::Array column(const StateVector& x);
+host::Array row(const StateVector& x);
+
+// Calls name(x) with x as a 44x1 column and returns its output, column-major.
+// A refused call fails the test.
+std::vector<double> eval(const std::string& name, const StateVector& x, const host::CallOptions& options = {});
+
+// The state with q(k) = value (1-based) and every other element zero.
+StateVector with_q(std::initializer_list<std::pair<int, double>> entries);
+
+// Angles and rates uniform in [-range, range]; base position in [-1, 1].
+StateVector random_state(std::mt19937_64& rng, double range = 1.5);
+
+// Exchanges the blocks of the two legs in q and in dq.
+StateVector swap_legs(const StateVector& x);
+
+// Linear position (0-based) of element (i, j), 1-based, of an m-row matrix.
+constexpr std::size_t at(int i, int j, int m) { return static_cast<std::size_t>((i - 1) + m * (j - 1)); }
+
+}  // namespace bipedkin::testing

@@ -1,0 +1,101 @@
+#include "support/reference.hpp"
+
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+namespace bipedkin::testing {
+namespace {
+
+Mat product(const Mat& a, const Mat& b) {
+  Mat c{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) c[i][j] += a[i][k] * b[k][j];
+  return c;
+}
+
+Vec rotate(const Mat& a, const Vec& v) {
+  Vec r{};
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 3; ++k) r[i] += a[i][k] * v[k];
+  return r;
+}
+
+// Rot(a, t) = I + sin t [a]x + (1 - cos t) [a]x^2
+Mat axis_angle(const Vec& a, double t) {
+  const Mat k{{{0, -a[2], a[1]}, {a[2], 0, -a[0]}, {-a[1], a[0], 0}}};
+  const Mat k2 = product(k, k);
+  Mat r{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) r[i][j] = (i == j ? 1.0 : 0.0) + std::sin(t) * k[i][j] + (1 - std::cos(t)) * k2[i][j];
+  return r;
+}
+
+Mat from_columns(const Vec& x, const Vec& y, const Vec& z) {
+  return {{{x[0], y[0], z[0]}, {x[1], y[1], z[1]}, {x[2], y[2], z[2]}}};
+}
+
+struct Joint {
+  Vec axis;
+  Vec home;  // left leg
+};
+
+// The left leg at home, base coordinates.
+const std::vector<Joint> joints = {
+    {{1, 0, 0}, {0.021, 0.135, 0}},            {{1, 0, 0}, {-0.049, 0.135, 0}},
+    {{0, 0, -1}, {-0.049, 0.135, -0.09}},      {{0, -1, 0}, {-0.049, 0.135, -0.09}},
+    {{0, -1, 0}, {-0.049, 0.1305, -0.21}},     {{0, -1, 0}, {-0.0016, 0.1305, -0.2707}},
+    {{0, -1, 0}, {0.0184, 0.1305, -0.7055}},   {{0, -1, 0}, {-0.0216, 0.1305, -1.1135}},
+};
+const Vec toe_sole_home = {0.030600000000000002, 0.1305, -1.1135 - 0.0177};
+
+const Mat M = from_columns({0, 0, -1}, {0, 1, 0}, {1, 0, 0});
+const Mat I = from_columns({1, 0, 0}, {0, 1, 0}, {0, 0, 1});
+const Mat L = from_columns({0, 0, -1}, {1, 0, 0}, {0, -1, 0});
+
+int site_index(const std::string& site) {
+  const char* names[] = {"mount", "hip_abduction", "hip_rotation", "hip_flexion", "knee",
+                         "shin",  "ankle",         "toe",          "toe_sole"};
+  for (int i = 0; i < 9; ++i)
+    if (site == names[i]) return i;
+  throw std::invalid_argument("no site " + site);
+}
+
+}  // namespace
+
+Pose reference_pose(const std::string& site, char side, const StateVector& x) {
+  const int index = site_index(site);
+  const int k = index == 8 ? 8 : index + 1;  // joints that move the site frame
+  const int k0 = side == 'l' ? 7 : 15;
+  const double sigma = side == 'l' ? 1.0 : -1.0;
+  auto q = [&](int i) { return x[static_cast<std::size_t>(i - 1)]; };
+
+  const Mat Rb = product(product(axis_angle({1, 0, 0}, q(4)), axis_angle({0, 1, 0}, q(5))), axis_angle({0, 0, 1}, q(6)));
+  Mat R = Rb;
+  for (int j = 0; j < k; ++j) R = product(R, axis_angle(joints[j].axis, q(k0 + j)));
+  R = product(R, index == 0 ? M : index == 1 ? I : L);
+
+  auto mirrored = [&](Vec v) {
+    v[1] *= sigma;
+    return v;
+  };
+  Vec r = mirrored(index == 8 ? toe_sole_home : joints[index].home);
+  for (int j = k - 1; j >= 0; --j) {
+    const Vec o = mirrored(joints[j].home);
+    const Vec d{r[0] - o[0], r[1] - o[1], r[2] - o[2]};
+    const Vec t = rotate(axis_angle(joints[j].axis, q(k0 + j)), d);
+    r = {t[0] + o[0], t[1] + o[1], t[2] + o[2]};
+  }
+  const Vec w = rotate(Rb, r);
+  return {R, {q(1) + w[0], q(2) + w[1], q(3) + w[2]}};
+}
+
+std::array<double, 9> column_major(const Mat& m) {
+  std::array<double, 9> out{};
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 3; ++i) out[static_cast<std::size_t>(i + 3 * j)] = m[i][j];
+  return out;
+}
+
+}  // namespace bipedkin::testing
