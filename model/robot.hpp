@@ -16,6 +16,10 @@
 #pragma once
 
 #include <math.h>
+
+#include <concepts>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "model/linalg.hpp"
@@ -123,97 +127,144 @@ template <Side S, Site K>
 inline constexpr auto base_offset = structural([] { return home_point<S>(K); });
 
 // ---------------------------------------------------------------------------
-// The base
+// The chain of turns
+//
+// From the world to a site frame the orientation is a product of turns. A
+// turn is a fixed orientation followed by a rotation about one unit axis of
+// the frame it reaches; that axis is the same before and after the rotation,
+// and it carries the rates of the coordinates listed with the turn (two for
+// the coaxial mount and hip abduction, several for the parallel hip flexion
+// to toe). Rotations, world axes, body axes and angular velocities are all
+// folds over one chain.
 
-inline auto base_rotation(const State& x) {
-  return rot_x(sincos_of(x.q(base_roll))) * rot_y(sincos_of(x.q(base_pitch))) * rot_z(sincos_of(x.q(base_yaw)));
+using AxisX = Vec3<One, Zero, Zero>;
+using AxisY = Vec3<Zero, One, Zero>;
+using AxisZ = Vec3<Zero, Zero, One>;
+inline constexpr AxisX e1{};
+inline constexpr AxisY e2{};
+inline constexpr AxisZ e3{};
+
+template <class Fixed, class Axis, int... Coordinates>
+struct Turn {
+  Fixed fixed;
+  Axis axis;  // e1, e2 or e3 of the frame the turn reaches
+  double angle;
+
+  static constexpr int coordinates[] = {Coordinates...};
+
+  // f(k) for every coordinate k the turn carries, unrolled.
+  template <class F>
+  static constexpr void for_each_coordinate(F&& f) {
+    (f(Coordinates), ...);
+  }
+
+  auto rotation() const {
+    const SinCos a = sincos_of(angle);
+    if constexpr (std::same_as<Axis, AxisX>) {
+      return fixed * rot_x(a);
+    } else if constexpr (std::same_as<Axis, AxisY>) {
+      return fixed * rot_y(a);
+    } else {
+      static_assert(std::same_as<Axis, AxisZ>);
+      return fixed * rot_z(a);
+    }
+  }
+
+  // The rate of the turn's angle.
+  static double rate(const State& x) { return (x.dq(Coordinates) + ...); }
+};
+
+template <int... Coordinates>
+constexpr auto turn(const AnyMat3 auto& fixed, const AnyVec3 auto& axis, double angle) {
+  return Turn<std::remove_cvref_t<decltype(fixed)>, std::remove_cvref_t<decltype(axis)>, Coordinates...>{fixed, axis,
+                                                                                                       angle};
 }
 
-inline Vector base_position(const State& x) { return {x.q(base_x), x.q(base_y), x.q(base_z)}; }
+// The base: R_b = Rx(q4) Ry(q5) Rz(q6).
+inline auto base_turns(const State& x) {
+  return std::tuple{turn<base_roll>(identity, e1, x.q(base_roll)), turn<base_pitch>(identity, e2, x.q(base_pitch)),
+                    turn<base_yaw>(identity, e3, x.q(base_yaw))};
+}
 
-// ---------------------------------------------------------------------------
-// Leg angles
-
+// Mount: M Rz(q_mount) from the base.
 template <Side S>
-constexpr double angle(const State& x, Joint j) {
-  return x.q(coordinate(S, j));
-}
-
-// Hip flexion, knee, shin, ankle and toe turn about parallel axes: the angle
-// of the site frame of joint J about them is the sum of the angles from the
-// hip flexion to J.
-template <Side S, Joint J>
-double sagittal_angle(const State& x) {
-  constexpr int first = static_cast<int>(Joint::hip_flexion);
-  return [&]<int... i>(std::integer_sequence<int, i...>) {
-    double sum = angle<S>(x, Joint::hip_flexion);
-    ((sum += angle<S>(x, static_cast<Joint>(first + 1 + i))), ...);
-    return sum;
-  }(std::make_integer_sequence<int, static_cast<int>(J) - first>{});
-}
-
-// ---------------------------------------------------------------------------
-// Site rotations, from the base out
-
-// Mount: R_b M Rz(q_mount).
-template <Side S>
-Rotation mount_rotation(const AnyMat3 auto& base, const State& x) {
-  return base * mount_orientation * rot_z(sincos_of(angle<S>(x, Joint::mount)));
+auto mount_turn(const State& x) {
+  constexpr int k = coordinate(S, Joint::mount);
+  return turn<k>(mount_orientation, e3, x.q(k));
 }
 
 // Hip abduction: the mount and hip abduction joints share one axis line, so
 // this frame is the base turned about x by the sum of their angles.
 template <Side S>
-Rotation hip_abduction_rotation(const AnyMat3 auto& base, const State& x) {
-  return base * rot_x(sincos_of(angle<S>(x, Joint::mount) + angle<S>(x, Joint::hip_abduction)));
+auto hip_abduction_turn(const State& x) {
+  constexpr int k = coordinate(S, Joint::mount);
+  return turn<k, k + 1>(identity, e1, x.q(k) + x.q(k + 1));
 }
 
-// Hip rotation: G = R_hip_abduction L Rx(q_hip_rotation).
+// Hip rotation: L Rx(q_hip_rotation) from the hip abduction frame.
 template <Side S>
-Rotation hip_rotation_rotation(const Rotation& hip_abduction, const State& x) {
-  return hip_abduction * leg_orientation * rot_x(sincos_of(angle<S>(x, Joint::hip_rotation)));
+auto hip_rotation_turn(const State& x) {
+  constexpr int k = coordinate(S, Joint::hip_rotation);
+  return turn<k>(leg_orientation, e1, x.q(k));
 }
 
-// Hip flexion to toe: G Rz(sum of the parallel angles up to the joint).
+// Hip flexion to toe turn about parallel axes: the frame of joint J is the
+// hip rotation frame turned about z by the sum of the angles from the hip
+// flexion to J.
 template <Side S, Joint J>
-Rotation sagittal_rotation(const Rotation& hip_rotation, const State& x) {
-  return hip_rotation * rot_z(sincos_of(sagittal_angle<S, J>(x)));
+auto sagittal_turn(const State& x) {
+  constexpr int first = coordinate(S, Joint::hip_flexion);
+  return [&]<int... i>(std::integer_sequence<int, i...>) {
+    double sum = x.q(first);
+    ((sum += x.q(first + 1 + i)), ...);
+    return turn<first, first + 1 + i...>(identity, e3, sum);
+  }(std::make_integer_sequence<int, static_cast<int>(J) - static_cast<int>(Joint::hip_flexion)>{});
 }
 
-// Orientation of a site frame in the world; the toe sole's is the toe segment's.
+// The turns from the world to the frame of site K (the toe sole's frame is
+// the toe segment's).
 template <Side S, Site K>
-Rotation site_rotation(const State& x) {
-  const auto base = base_rotation(x);
+auto chain(const State& x) {
   if constexpr (K == Site::mount) {
-    return mount_rotation<S>(base, x);
+    return std::tuple_cat(base_turns(x), std::tuple{mount_turn<S>(x)});
+  } else if constexpr (K == Site::hip_abduction) {
+    return std::tuple_cat(base_turns(x), std::tuple{hip_abduction_turn<S>(x)});
+  } else if constexpr (K == Site::hip_rotation) {
+    return std::tuple_cat(chain<S, Site::hip_abduction>(x), std::tuple{hip_rotation_turn<S>(x)});
   } else {
-    const Rotation hip_abduction = hip_abduction_rotation<S>(base, x);
-    if constexpr (K == Site::hip_abduction) {
-      return hip_abduction;
-    } else {
-      const Rotation hip_rotation = hip_rotation_rotation<S>(hip_abduction, x);
-      if constexpr (K == Site::hip_rotation) {
-        return hip_rotation;
-      } else {
-        return sagittal_rotation<S, joint_of(K)>(hip_rotation, x);
-      }
-    }
+    return std::tuple_cat(chain<S, Site::hip_rotation>(x), std::tuple{sagittal_turn<S, joint_of(K)>(x)});
   }
 }
 
+// The orientation the turns reach.
+template <class... Turns>
+auto frame(const std::tuple<Turns...>& turns) {
+  return std::apply([](const auto&... t) { return (identity * ... * t.rotation()); }, turns);
+}
+
 // ---------------------------------------------------------------------------
-// Site positions, from the base out
+// Site rotations and positions
+
+inline auto base_rotation(const State& x) { return frame(base_turns(x)); }
+
+inline Vector base_position(const State& x) { return {x.q(base_x), x.q(base_y), x.q(base_z)}; }
+
+// Orientation of a site frame in the world: columns are its axes.
+template <Side S, Site K>
+Rotation site_rotation(const State& x) {
+  return frame(chain<S, K>(x));
+}
 
 // Carries the origin of site From out along the parallel-axis part of the
-// leg to site K; angle is the sagittal angle of From's frame.
+// leg to site K, each offset turned by the frame of the site before it.
 template <Side S, Site K, Site From>
-Vector sagittal_position(const State& x, const Rotation& hip_rotation, const Vector& from, double angle_from) {
+Vector sagittal_position(const State& x, const Rotation& hip_rotation, const Vector& from) {
   constexpr Site next = static_cast<Site>(static_cast<int>(From) + 1);
-  const Vector p = from + hip_rotation * (rot_z(sincos_of(angle_from)) * offset<S, next>);
+  const Vector p = from + hip_rotation * (sagittal_turn<S, joint_of(From)>(x).rotation() * offset<S, next>);
   if constexpr (next == K) {
     return p;
   } else {
-    return sagittal_position<S, K, next>(x, hip_rotation, p, angle_from + angle<S>(x, joint_of(next)));
+    return sagittal_position<S, K, next>(x, hip_rotation, p);
   }
 }
 
@@ -226,15 +277,15 @@ Vector site_position(const State& x) {
   if constexpr (K == Site::mount || K == Site::hip_abduction) {
     return base_origin + base * base_offset<S, K>;
   } else {
-    const Rotation hip_abduction = hip_abduction_rotation<S>(base, x);
+    const Rotation hip_abduction = base * hip_abduction_turn<S>(x).rotation();
     // The hip rotation and hip flexion sites share one origin.
     const Vector hip = base_origin + base * base_offset<S, Site::hip_abduction> +
                        hip_abduction * offset<S, Site::hip_rotation>;
     if constexpr (K == Site::hip_rotation || K == Site::hip_flexion) {
       return hip;
     } else {
-      const Rotation hip_rotation = hip_rotation_rotation<S>(hip_abduction, x);
-      return sagittal_position<S, K, Site::hip_flexion>(x, hip_rotation, hip, angle<S>(x, Joint::hip_flexion));
+      const Rotation hip_rotation = hip_abduction * hip_rotation_turn<S>(x).rotation();
+      return sagittal_position<S, K, Site::hip_flexion>(x, hip_rotation, hip);
     }
   }
 }
