@@ -2,6 +2,9 @@
 // deliverables.def with its kernel.
 #pragma once
 
+#include "evaluators/angular/angular.hpp"
+#include "evaluators/jacobian/jacobian.hpp"
+#include "evaluators/pose/position.hpp"
 #include "evaluators/pose/rotation.hpp"
 #include "gateway/gateway.hpp"
 
@@ -19,6 +22,8 @@ namespace detail {
 using model::Side;
 using model::Site;
 namespace pose = evaluators::pose;
+namespace angular = evaluators::angular;
+namespace jacobian = evaluators::jacobian;
 
 inline constexpr Deliverable rows[] = {
 #define BIPEDKIN_DELIVERABLE(name, form, rows, cols, ...) {#name, Input::form, rows, cols, &__VA_ARGS__},
