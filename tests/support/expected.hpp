@@ -19,7 +19,12 @@ struct ExpectedDeliverable {
 
 inline void PrintTo(const ExpectedDeliverable& d, std::ostream* os) { *os << d.name; }
 
-// The sites with a rotation deliverable, in chain order.
+// The sites of each family, in chain order.
+inline const std::vector<std::string> position_sites = {"mount", "hip_abduction", "hip_rotation", "hip_flexion", "knee",
+                                                        "shin",  "ankle",         "toe",          "toe_sole"};
+inline const std::vector<std::string> omega_sites = {"mount", "hip_abduction", "hip_rotation", "hip_flexion"};
+inline const std::vector<std::string> angjac_sites = {"mount", "hip_abduction", "hip_rotation"};
+
 inline const std::vector<std::string> rotation_sites = {"mount", "hip_abduction", "hip_rotation", "hip_flexion",
                                                         "knee",  "shin",          "ankle",        "toe_sole"};
 
@@ -30,7 +35,14 @@ inline std::vector<ExpectedDeliverable> expected_deliverables() {
       for (const char* side : {"_l", "_r"}) out.push_back({quantity + "_" + site + side, Form::state, rows, cols});
     }
   };
+  family("pos", position_sites, 3, 1);
   family("rot", rotation_sites, 3, 3);
+  family("omega_world", omega_sites, 3, 1);
+  family("omega_body", omega_sites, 3, 1);
+  family("angjac_world", angjac_sites, 3, 22);
+  family("angjac_body", angjac_sites, 3, 22);
+  family("jac", {"mount", "hip_abduction"}, 3, 22);
+  family("jacdot", {"mount"}, 3, 22);
   return out;
 }
 

@@ -1,5 +1,6 @@
 #include "support/harness.hpp"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -24,6 +25,24 @@ std::vector<double> eval(const std::string& name, const StateVector& x, const ho
   const host::CallResult r = library(name).call(1, inputs, options);
   if (r.error) throw std::runtime_error(name + " refused the call: " + r.error->what());
   return host::values(r.outputs.at(0).get());
+}
+
+std::vector<std::size_t> written_elements(const std::string& name, const StateVector& x) {
+  const std::vector<double> v = eval(name, x, {.fill = std::nan("")});
+  std::vector<std::size_t> out;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (!std::isnan(v[i])) out.push_back(i);
+  }
+  return out;
+}
+
+std::vector<std::size_t> elements(std::initializer_list<std::pair<int, const char*>> columns) {
+  std::vector<std::size_t> out;
+  for (const auto& [column, rows] : columns) {
+    for (const char* r = rows; *r != '\0'; ++r) out.push_back(at(*r - '0', column, 3));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 StateVector with_q(std::initializer_list<std::pair<int, double>> entries) {

@@ -36,6 +36,14 @@ StateVector random_state(std::mt19937_64& rng, double range = 1.5);
 // Exchanges the blocks of the two legs in q and in dq.
 StateVector swap_legs(const StateVector& x);
 
+// The elements (linear positions, 0-based) a deliverable writes at x: those
+// that no longer hold the host's NaN fill. x must be finite.
+std::vector<std::size_t> written_elements(const std::string& name, const StateVector& x);
+
+// Elements of a 3-row matrix given column by column: {column, "rows"}, e.g.
+// {{1, "1"}, {4, "23"}, {5, "123"}} for (1,1), (2,4), (3,4) and column 5.
+std::vector<std::size_t> elements(std::initializer_list<std::pair<int, const char*>> columns);
+
 // Linear position (0-based) of element (i, j), 1-based, of an m-row matrix.
 constexpr std::size_t at(int i, int j, int m) { return static_cast<std::size_t>((i - 1) + m * (j - 1)); }
 

@@ -1,0 +1,156 @@
+// jac_<site>_<side> and jacdot_mount_<side>: translational Jacobians of the
+// mount and hip abduction sites and the rate of the mount's.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/compare.hpp"
+#include "support/harness.hpp"
+
+namespace bipedkin::testing {
+namespace {
+
+// Each Jacobian with the position it differentiates and its leg-root columns.
+struct Site {
+  const char* jac;
+  const char* pos;
+  std::vector<int> leg_root;
+};
+const Site sites[] = {
+    {"jac_mount_l", "pos_mount_l", {7}},
+    {"jac_mount_r", "pos_mount_r", {15}},
+    {"jac_hip_abduction_l", "pos_hip_abduction_l", {7, 8}},
+    {"jac_hip_abduction_r", "pos_hip_abduction_r", {15, 16}},
+};
+
+std::vector<double> column(const std::vector<double>& m, int j) { return {m[at(1, j, 3)], m[at(2, j, 3)], m[at(3, j, 3)]}; }
+
+std::vector<double> combination(const std::vector<double>& a, double s, const std::vector<double>& b) {
+  std::vector<double> r(a.size());
+  for (std::size_t i = 0; i < a.size(); ++i) r[i] = a[i] + s * b[i];
+  return r;
+}
+
+StateVector moved(const StateVector& x, int k, double h) {
+  StateVector y = x;
+  y[k - 1] += h;
+  return y;
+}
+
+TEST(SiteJacobian, HomeValues) {
+  const std::map<std::string, std::vector<std::vector<double>>> home = {
+      // columns 4, 5, 6
+      {"jac_mount_l", {{0, 0, 0.135}, {0, 0, -0.021}, {-0.135, 0.021, 0}}},
+      {"jac_mount_r", {{0, 0, -0.135}, {0, 0, -0.021}, {0.135, 0.021, 0}}},
+      {"jac_hip_abduction_l", {{0, 0, 0.135}, {0, 0, 0.049}, {-0.135, -0.049, 0}}},
+      {"jac_hip_abduction_r", {{0, 0, -0.135}, {0, 0, 0.049}, {0.135, -0.049, 0}}},
+  };
+  for (const auto& [name, columns] : home) {
+    SCOPED_TRACE(name);
+    std::vector<double> expected(66, 0.0);
+    expected[at(1, 1, 3)] = expected[at(2, 2, 3)] = expected[at(3, 3, 3)] = 1.0;
+    for (int j = 4; j <= 6; ++j)
+      for (int i = 1; i <= 3; ++i) expected[at(i, j, 3)] = columns[static_cast<std::size_t>(j - 4)][static_cast<std::size_t>(i - 1)];
+    EXPECT_EQ(eval(name, {}), expected);
+  }
+}
+
+// Each column against a central difference of the position deliverable.
+TEST(SiteJacobian, IsTheDerivativeOfThePosition) {
+  std::mt19937_64 rng(41);
+  const double h = 1e-5;
+  for (int trial = 0; trial < 10; ++trial) {
+    const StateVector x = random_state(rng, 3.0);
+    for (const Site& s : sites) {
+      const auto J = eval(s.jac, x);
+      for (int k = 1; k <= 22; ++k) {
+        SCOPED_TRACE(::testing::Message() << s.jac << " column " << k);
+        const auto difference =
+            combination(eval(s.pos, moved(x, k, h)), -1.0, eval(s.pos, moved(x, k, -h)));
+        EXPECT_TRUE(near(column(J, k), combination({0, 0, 0}, 0.5 / h, difference), 1e-9));
+      }
+    }
+  }
+}
+
+TEST(SiteJacobian, DependsOnTheBaseAnglesAlone) {
+  std::mt19937_64 rng(42);
+  for (int trial = 0; trial < 10; ++trial) {
+    const StateVector x = random_state(rng, 3.0);
+    StateVector y = random_state(rng, 3.0);
+    for (int k = 4; k <= 6; ++k) y[k - 1] = x[k - 1];
+    for (const Site& s : sites) {
+      SCOPED_TRACE(s.jac);
+      const auto J = eval(s.jac, x);
+      EXPECT_TRUE(identical(eval(s.jac, y), J));
+      EXPECT_EQ(column(J, 1), (std::vector<double>{1, 0, 0}));
+      EXPECT_EQ(column(J, 2), (std::vector<double>{0, 1, 0}));
+      EXPECT_EQ(column(J, 3), (std::vector<double>{0, 0, 1}));
+      EXPECT_EQ(J[at(1, 4, 3)], 0.0);
+      for (int k : s.leg_root) EXPECT_EQ(column(J, k), (std::vector<double>{0, 0, 0}));
+    }
+  }
+}
+
+TEST(SiteJacobian, WritesExactlyItsElements) {
+  std::mt19937_64 rng(43);
+  const StateVector x = random_state(rng);
+  const std::map<std::string, std::vector<std::size_t>> written = {
+      {"jac_mount_l", elements({{1, "1"}, {2, "2"}, {3, "3"}, {4, "23"}, {5, "123"}, {6, "123"}, {7, "123"}})},
+      {"jac_mount_r", elements({{1, "1"}, {2, "2"}, {3, "3"}, {4, "23"}, {5, "123"}, {6, "123"}, {15, "123"}})},
+      {"jac_hip_abduction_l",
+       elements({{1, "1"}, {2, "2"}, {3, "3"}, {4, "23"}, {5, "123"}, {6, "123"}, {7, "123"}, {8, "123"}})},
+      {"jac_hip_abduction_r",
+       elements({{1, "1"}, {2, "2"}, {3, "3"}, {4, "23"}, {5, "123"}, {6, "123"}, {15, "123"}, {16, "123"}})},
+      {"jacdot_mount_l", elements({{4, "23"}, {5, "123"}, {6, "123"}, {7, "123"}})},
+      {"jacdot_mount_r", elements({{4, "23"}, {5, "123"}, {6, "123"}, {15, "123"}})},
+  };
+  for (const auto& [name, expected] : written) EXPECT_EQ(written_elements(name, x), expected) << name;
+}
+
+// The rate against a central difference of the Jacobian along dq.
+TEST(SiteJacobianRate, IsTheDerivativeOfTheJacobianAlongTheRates) {
+  std::mt19937_64 rng(44);
+  const double h = 1e-6;
+  for (int trial = 0; trial < 20; ++trial) {
+    const StateVector x = random_state(rng, 3.0);
+    for (const char* side : {"l", "r"}) {
+      const std::string jac = std::string("jac_mount_") + side;
+      StateVector ahead = x, behind = x;
+      for (int k = 1; k <= 22; ++k) {
+        ahead[k - 1] += h * x[21 + k];
+        behind[k - 1] -= h * x[21 + k];
+      }
+      const auto difference = combination(eval(jac, ahead), -1.0, eval(jac, behind));
+      std::vector<double> derivative(66);
+      for (std::size_t i = 0; i < 66; ++i) derivative[i] = difference[i] / (2 * h);
+      SCOPED_TRACE(jac);
+      EXPECT_TRUE(near(eval(std::string("jacdot_mount_") + side, x), derivative, 1e-8));
+    }
+  }
+}
+
+TEST(SiteJacobianRate, IsLinearInTheRatesAndVanishesWithoutBaseRotation) {
+  std::mt19937_64 rng(45);
+  for (int trial = 0; trial < 10; ++trial) {
+    const StateVector x = random_state(rng, 3.0);
+    StateVector doubled = x, still = x;
+    for (int k = 23; k <= 44; ++k) doubled[k - 1] *= 2;
+    for (int k = 26; k <= 28; ++k) still[k - 1] = 0.0;
+    for (const char* name : {"jacdot_mount_l", "jacdot_mount_r"}) {
+      SCOPED_TRACE(name);
+      auto twice = eval(name, x);
+      for (double& v : twice) v *= 2;
+      EXPECT_TRUE(identical(eval(name, doubled), twice));
+      EXPECT_TRUE(near(eval(name, still), std::vector<double>(66, 0.0), 0.0));
+      EXPECT_EQ(eval(name, {}), std::vector<double>(66, 0.0));
+      // Only the base angles and their rates are read.
+      StateVector y = random_state(rng, 3.0);
+      for (int k : {4, 5, 6, 26, 27, 28}) y[k - 1] = x[k - 1];
+      EXPECT_TRUE(identical(eval(name, y), eval(name, x)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace bipedkin::testing
