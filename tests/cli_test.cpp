@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -27,7 +28,8 @@ std::string as_list(const StateVector& x) {
   char buf[40];
   for (double v : x) {
     std::snprintf(buf, sizeof buf, "%.17g", v);
-    s += (s.empty() ? "" : ",") + std::string(buf);
+    if (!s.empty()) s += ',';
+    s += buf;
   }
   return s;
 }
@@ -69,9 +71,15 @@ TEST(Tool, PassesTheGivenStateInEveryForm) {
   const auto file = std::filesystem::temp_directory_path() / "bipedkin_cli_state.txt";
   {
     std::ofstream out(file);
-    for (std::size_t k = 0; k < 44; ++k) out << as_list({x[k]}).substr(0, as_list({x[k]}).find(',')) << (k % 5 ? " " : "\n");
+    // Whitespace of every kind between the numbers, and a comma or two.
+    std::string list = as_list(x);
+    std::replace(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() / 2), ',', ' ');
+    const std::size_t cut = list.find(',', list.size() / 2);
+    out << "  " << list.substr(0, cut) << "\n\t" << list.substr(cut) << "\n";
   }
-  for (const std::string& state : {as_list(x), "@" + file.string()}) {
+  std::string at_file = "@";
+  at_file += file.string();
+  for (const std::string& state : {as_list(x), at_file}) {
     for (const char* row : {"", " --row"}) {
       const ToolRun r = run_tool("eval rot_toe_sole_r " + state + row + " --format raw");
       ASSERT_EQ(r.status, 0) << r.err;
@@ -137,6 +145,74 @@ TEST(Tool, RefusesMalformedCommandLinesWithStatus64) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.find("\n(run")) << "one line of message: " << r.err;
   }
+}
+
+}  // namespace
+}  // namespace bipedkin::testing
+
+namespace bipedkin::testing {
+namespace {
+
+// Tags of a document, checked for nesting: the names of the elements in
+// document order, or an empty list when the document is not well formed.
+std::vector<std::string> element_names(const std::string& doc) {
+  std::vector<std::string> names, open;
+  std::size_t i = 0;
+  while ((i = doc.find('<', i)) != std::string::npos) {
+    const std::size_t end = doc.find('>', i);
+    if (end == std::string::npos) return {};
+    std::string tag = doc.substr(i + 1, end - i - 1);
+    i = end + 1;
+    if (tag.empty() || tag[0] == '?' || tag[0] == '!') continue;
+    if (tag[0] == '/') {
+      if (open.empty() || open.back() != tag.substr(1)) return {};
+      open.pop_back();
+      continue;
+    }
+    const bool closed = tag.back() == '/';
+    const std::string name = tag.substr(0, tag.find_first_of(" /\n"));
+    names.push_back(name);
+    if (!closed) open.push_back(name);
+  }
+  return open.empty() ? names : std::vector<std::string>{};
+}
+
+std::vector<std::string> polylines(const std::string& svg, const std::string& leg) {
+  std::vector<std::string> out;
+  const std::string marker = "<polyline class=\"leg " + leg + "\" points=\"";
+  for (std::size_t i = svg.find(marker); i != std::string::npos; i = svg.find(marker, i + 1)) {
+    const std::size_t start = i + marker.size();
+    out.push_back(svg.substr(start, svg.find('"', start) - start));
+  }
+  return out;
+}
+
+TEST(Tool, PlotsBothLegsInTwoViews) {
+  const auto file = std::filesystem::temp_directory_path() / "bipedkin_pose.svg";
+  for (const char* state : {"home", "random:3"}) {
+    SCOPED_TRACE(state);
+    std::filesystem::remove(file);
+    const ToolRun r = run_tool(std::string("plot ") + state + " -o " + file.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream in(file);
+    const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto names = element_names(svg);
+    ASSERT_FALSE(names.empty()) << "not well formed";
+    EXPECT_EQ(names.front(), "svg");
+    EXPECT_NE(svg.find(std::string("state: ") + state), std::string::npos);
+    EXPECT_NE(svg.find("[model length unit]"), std::string::npos);
+    for (const char* leg : {"left", "right"}) {
+      const auto lines = polylines(svg, leg);
+      ASSERT_EQ(lines.size(), 2u) << leg << ": one per view";
+      for (const auto& points : lines) {
+        // The base origin and the nine sites from the mount to the toe sole.
+        EXPECT_EQ(std::count(points.begin(), points.end(), ',') , 10) << points;
+      }
+    }
+  }
+  std::filesystem::remove(file);
+  EXPECT_EQ(run_tool("plot home").status, 64);
+  EXPECT_EQ(run_tool("plot home -o /nonexistent/dir/pose.svg").status, 64);
 }
 
 }  // namespace

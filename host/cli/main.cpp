@@ -14,6 +14,8 @@
 #include "bipedkin/host.hpp"
 #include "catalog.hpp"
 #include "format.hpp"
+#include "plot.hpp"
+#include "props.hpp"
 #include "state_arg.hpp"
 
 namespace bipedkin::cli {
@@ -26,6 +28,9 @@ commands:
   eval NAME [STATE]         call deliverable NAME with STATE and print its output
   eval NAME [VALUE]         the same for a deliverable whose input is a scalar
                             (its value, default 0, is never read)
+  plot [STATE] -o FILE.svg  draw both legs at STATE (front and side views),
+                            from the positions the pos_ deliverables return
+  props NAME                the build properties of a constraint deliverable
   help                      this text
 
 STATE (default home):
@@ -40,6 +45,7 @@ options:
   --nargin N                pass the input N times (0 to 4), as f(x, x) would
   --nargout N               ask for N outputs (0 to 4); 0 is a call as a statement
   --format pretty|raw|json  raw: every element column-major, one per line, %.17g
+  -o FILE                   where plot writes its picture
   --dir DIR                 where the deliverables are (default: next to this
                             tool, or $BIPEDKIN_MEX_DIR)
 
@@ -54,6 +60,7 @@ struct Options {
   int nargout = 1;
   Format format = Format::pretty;
   std::string dir;
+  std::string output;
 };
 
 int small_count(const std::string& option, const std::string& v) {
@@ -88,6 +95,8 @@ Options parse_options(const std::vector<std::string>& args) {
       }
     } else if (a == "--dir") {
       o.dir = value();
+    } else if (a == "-o" || a == "--output") {
+      o.output = value();
     } else if (a.size() > 1 && a[0] == '-' && (a[1] == '-' || !std::isdigit(static_cast<unsigned char>(a[1])))) {
       throw UsageError("unknown option '" + a + "'");
     } else {
@@ -155,6 +164,31 @@ int eval(const Options& o) {
   return 0;
 }
 
+int props(const Options& o) {
+  if (o.positional.size() != 1) throw UsageError("props takes one deliverable name");
+  const Entry& entry = known(o.positional[0]);
+  const host::Library library = host::Library::open(entry.name, deliverable_dir(o));
+  const host::CallResult r = build_properties(library);
+  if (r.error) {
+    std::fprintf(stderr, "%s: %s\n", r.error->identifier().c_str(), r.error->message().c_str());
+    return 2;
+  }
+  print_properties(stdout, entry.name, r.outputs.at(0).get());
+  return 0;
+}
+
+int plot(const Options& o) {
+  if (o.positional.size() > 1) throw UsageError("plot takes one state; got '" + o.positional[1] + "' too");
+  if (o.output.empty()) throw UsageError("plot needs -o FILE.svg");
+  const std::string state_name = o.positional.empty() ? "home" : o.positional[0];
+  const std::string svg = pose_svg(leg_points(parse_state(state_name), deliverable_dir(o)), state_name);
+  std::FILE* f = std::fopen(o.output.c_str(), "wb");
+  if (f == nullptr) throw UsageError("cannot write '" + o.output + "'");
+  const bool written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+  if (std::fclose(f) != 0 || !written) throw UsageError("cannot write '" + o.output + "'");
+  return 0;
+}
+
 int run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError("no command given");
   const std::string& command = args[0];
@@ -168,6 +202,8 @@ int run(const std::vector<std::string>& args) {
     return list();
   }
   if (command == "eval") return eval(o);
+  if (command == "plot") return plot(o);
+  if (command == "props") return props(o);
   throw UsageError("unknown command '" + command + "'");
 }
 
