@@ -2,11 +2,14 @@
 // deliverables.def with its kernel.
 #pragma once
 
+#include <string_view>
+
 #include "evaluators/angular/angular.hpp"
 #include "evaluators/jacobian/jacobian.hpp"
 #include "evaluators/pose/position.hpp"
 #include "evaluators/pose/rotation.hpp"
 #include "gateway/gateway.hpp"
+#include "tables/tables.hpp"
 
 namespace bipedkin::gateway {
 
@@ -24,6 +27,7 @@ using model::Site;
 namespace pose = evaluators::pose;
 namespace angular = evaluators::angular;
 namespace jacobian = evaluators::jacobian;
+namespace tables = bipedkin::tables;
 
 inline constexpr Deliverable rows[] = {
 #define BIPEDKIN_DELIVERABLE(name, form, rows, cols, ...) {#name, Input::form, rows, cols, &__VA_ARGS__},
@@ -41,5 +45,26 @@ enum class Id {
 };
 
 constexpr const Deliverable& deliverable(Id id) { return deliverables[static_cast<int>(id)]; }
+
+// The actuation matrix has no kernel call of its own: the gateway writes its
+// constants where the others call their kernel.
+inline constexpr Kernel written_by_gateway = &tables::actuation_matrix;
+
+// The table's shapes agree with what the constant tables hold.
+consteval bool table_shapes_agree() {
+  for (const Deliverable& d : deliverables) {
+    const std::string_view name = d.name;
+    if (name == "actuation_matrix" && (d.rows != tables::actuation_rows || d.cols != tables::actuator_count)) {
+      return false;
+    }
+    if (name.starts_with("dyn_sparsity_")) {
+      int n = 0;
+      for (char c : name.substr(13)) n = 10 * n + (c - '0');
+      if (d.rows != tables::pattern_rows(n) || d.cols != 2 || d.input != Input::scalar) return false;
+    }
+  }
+  return true;
+}
+static_assert(table_shapes_agree(), "a row of deliverables.def disagrees with the table it names");
 
 }  // namespace bipedkin::gateway
