@@ -217,3 +217,20 @@ TEST(Tool, PlotsBothLegsInTwoViews) {
 
 }  // namespace
 }  // namespace bipedkin::testing
+
+namespace bipedkin::testing {
+namespace {
+
+TEST(Tool, EvaluatesAScalarInputDeliverable) {
+  const ToolRun plain = run_tool("eval dyn_sparsity_9 --format raw");
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(parse_raw(plain.out).size(), 80u);
+  for (const char* value : {"-5", "nan", "inf", "1e300"}) {
+    EXPECT_EQ(run_tool(std::string("eval dyn_sparsity_9 ") + value + " --format raw").out, plain.out) << value;
+  }
+  EXPECT_EQ(run_tool("eval dyn_sparsity_9 --nargin 0").err, "MATLAB:Tarnel:invalidNumInputs: One input(s) required (var).\n");
+  EXPECT_EQ(run_tool("eval dyn_sparsity_9 home").status, 64);
+}
+
+}  // namespace
+}  // namespace bipedkin::testing

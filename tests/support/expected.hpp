@@ -43,6 +43,10 @@ inline std::vector<ExpectedDeliverable> expected_deliverables() {
   family("angjac_body", angjac_sites, 3, 22);
   family("jac", {"mount", "hip_abduction"}, 3, 22);
   family("jacdot", {"mount"}, 3, 22);
+  out.push_back({"actuation_matrix", Form::state, 22, 10});
+  for (int n : {8, 9, 10, 11, 14, 16, 17, 18, 19, 22}) {
+    out.push_back({"dyn_sparsity_" + std::to_string(n), Form::scalar, (n == 14 || n == 22) ? 39 : 40, 2});
+  }
   return out;
 }
 
