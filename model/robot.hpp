@@ -29,9 +29,14 @@ namespace bipedkin::model {
 
 using Rotation = Mat3<Vector, Vector, Vector>;
 
+// Every sine and cosine of the model is taken here, with one call for both.
+// A benchmark can define BIPEDKIN_SINCOS to see which angles a kernel needs.
+#ifndef BIPEDKIN_SINCOS
+#define BIPEDKIN_SINCOS ::sincos
+#endif
 inline SinCos sincos_of(double angle) {
   SinCos r;
-  ::sincos(angle, &r.s, &r.c);  // one call for both: glibc computes them together
+  BIPEDKIN_SINCOS(angle, &r.s, &r.c);
   return r;
 }
 
