@@ -120,6 +120,12 @@ TEST(Tool, RefusesMalformedCommandLinesWithStatus64) {
   };
   std::string bad_number = "eval rot_knee_l ";
   for (int k = 1; k < 44; ++k) bad_number += "0,";
+  const std::string too_few = bad_number.substr(0, bad_number.size() - 3) + ",0";  // 43 numbers
+  const auto huge = std::filesystem::temp_directory_path() / "bipedkin_huge_state.txt";
+  {
+    std::ofstream out(huge);
+    for (int i = 0; i < 300000; ++i) out << "0.125, ";
+  }
   const Case cases[] = {
       {"", "no command"},
       {"frobnicate", "unknown command"},
@@ -129,6 +135,12 @@ TEST(Tool, RefusesMalformedCommandLinesWithStatus64) {
       {bad_number + "1e", "not a number in state: '1e'"},
       {bad_number + "1e999", "out of range"},
       {bad_number + "0,0", "holds 45 numbers"},
+      {too_few, "holds 43 numbers"},
+      {"eval rot_knee_l @/dev/null", "holds 0 numbers"},
+      {"eval rot_knee_l @" + huge.string(), "larger than 1 MiB"},
+      {"eval rot_knee_l @" + std::filesystem::temp_directory_path().string(), "cannot read"},
+      {"eval rot_knee_l --dir /nonexistent", "no built deliverable"},
+      {"eval rot_knee_l -x", "unknown option"},
       {"eval rot_knee_l random:-1", "random:SEED"},
       {"eval rot_knee_l @/nonexistent/state", "cannot read"},
       {"eval rot_knee_l sideways", "unknown state"},
@@ -143,8 +155,13 @@ TEST(Tool, RefusesMalformedCommandLinesWithStatus64) {
     const ToolRun r = run_tool(c.args);
     EXPECT_EQ(r.status, 64) << c.args;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
-    EXPECT_EQ(r.err.find('\n'), r.err.find("\n(run")) << "one line of message: " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line of message: " << r.err;
   }
+  std::filesystem::remove(huge);
+  // IEEE values written out are values, not errors.
+  std::string special = "eval rot_knee_l nan,-inf,INF,-NaN";
+  for (int k = 4; k < 44; ++k) special += ",-0";
+  EXPECT_EQ(run_tool(special).status, 0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "bipedkin/host.hpp"
 #include "catalog.hpp"
 #include "format.hpp"
+#include "open.hpp"
 #include "plot.hpp"
 #include "props.hpp"
 #include "state_arg.hpp"
@@ -151,7 +152,7 @@ int eval(const Options& o) {
     input = host::make_double({1, 1}, std::vector<double>{v});
   }
 
-  const host::Library library = host::Library::open(entry.name, deliverable_dir(o));
+  const host::Library library = open_deliverable(entry.name, deliverable_dir(o));
   const std::vector<const mxArray*> inputs(static_cast<std::size_t>(o.nargin), input.get());
   const host::CallResult r = library.call(o.nargout, inputs);
   if (r.error) {
@@ -167,7 +168,7 @@ int eval(const Options& o) {
 int props(const Options& o) {
   if (o.positional.size() != 1) throw UsageError("props takes one deliverable name");
   const Entry& entry = known(o.positional[0]);
-  const host::Library library = host::Library::open(entry.name, deliverable_dir(o));
+  const host::Library library = open_deliverable(entry.name, deliverable_dir(o));
   const host::CallResult r = build_properties(library);
   if (r.error) {
     std::fprintf(stderr, "%s: %s\n", r.error->identifier().c_str(), r.error->message().c_str());
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
   try {
     return run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "bipedkin: %s\n(run 'bipedkin help' for usage)\n", e.what());
+    std::fprintf(stderr, "bipedkin: %s (see 'bipedkin help')\n", e.what());
     return 64;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bipedkin: %s\n", e.what());

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "bipedkin/host.hpp"
+#include "open.hpp"
 
 namespace bipedkin::cli {
 namespace {
@@ -19,7 +20,7 @@ std::vector<Point> chain(const StateValues& x, const std::filesystem::path& dir,
   std::vector<Point> points = {{x[0], x[1], x[2]}};
   for (const char* site : sites) {
     const std::string name = std::string("pos_") + site + "_" + side;
-    const host::Library library = host::Library::open(name, dir);
+    const host::Library library = open_deliverable(name, dir);
     const host::CallResult r = library.call(1, inputs);
     if (r.error) throw std::runtime_error(name + " refused the state: " + r.error->what());
     const std::vector<double> p = host::values(r.outputs.at(0).get());
