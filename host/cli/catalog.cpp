@@ -1,5 +1,6 @@
 #include "catalog.hpp"
 
+#include "constraints/constraints.hpp"
 #include "gateway/deliverables.hpp"
 
 namespace bipedkin::cli {
@@ -10,6 +11,7 @@ const std::vector<Entry>& catalog() {
     for (const auto& d : gateway::deliverables) {
       out.push_back({d.name, d.input == gateway::Input::state ? InputForm::state : InputForm::scalar, d.rows, d.cols});
     }
+    for (const auto& c : constraints::table) out.push_back({std::string(c.entry) + "_mex", InputForm::state, c.rows, 22});
     return out;
   }();
   return entries;
