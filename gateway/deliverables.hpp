@@ -8,7 +8,7 @@
 #include "evaluators/jacobian/jacobian.hpp"
 #include "evaluators/pose/position.hpp"
 #include "evaluators/pose/rotation.hpp"
-#include "gateway/gateway.hpp"
+#include "gateway/kernel.hpp"
 #include "tables/tables.hpp"
 
 namespace bipedkin::gateway {

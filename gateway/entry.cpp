@@ -1,6 +1,7 @@
 // The source of every generated deliverable: the row named by
 // BIPEDKIN_DELIVERABLE_NAME, its kernel and its entry point.
 #include "gateway/deliverables.hpp"
+#include "gateway/gateway.hpp"
 
 #ifndef BIPEDKIN_DELIVERABLE_NAME
 #error "define BIPEDKIN_DELIVERABLE_NAME as the row of deliverables.def to build"

@@ -13,16 +13,10 @@
 #include <cstddef>
 
 #include "gateway/host_api.hpp"
+#include "gateway/kernel.hpp"
 #include "model/state.hpp"
 
 namespace bipedkin::gateway {
-
-// The input a deliverable takes: the 44-element state x, or a real scalar
-// var whose value is never read.
-enum class Input { state, scalar };
-
-// kernel(out, x): writes the output's elements from the input's.
-using Kernel = void (*)(double* out, const double* x);
 
 struct Messages {
   const char* count;

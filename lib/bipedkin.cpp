@@ -1,0 +1,154 @@
+// The C library: every generated evaluator's kernel behind a small C
+// interface, for callers outside MATLAB and Octave.
+
+#include "bipedkin.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "gateway/deliverables.hpp"
+
+struct bipedkin_evaluator {
+  const char* name;
+  bipedkin_input input;
+  std::size_t rows;
+  std::size_t cols;
+  bipedkin::gateway::Kernel kernel;
+};
+
+namespace {
+
+using bipedkin::gateway::deliverables;
+
+constexpr std::size_t count = std::size(deliverables);
+
+constexpr auto evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
+  return std::array<bipedkin_evaluator, count>{bipedkin_evaluator{
+      deliverables[i].name,
+      deliverables[i].input == bipedkin::gateway::Input::state ? BIPEDKIN_INPUT_STATE : BIPEDKIN_INPUT_SCALAR,
+      static_cast<std::size_t>(deliverables[i].rows), static_cast<std::size_t>(deliverables[i].cols),
+      deliverables[i].kernel}...};
+}(std::make_index_sequence<count>{});
+
+thread_local std::string last_error;
+
+bipedkin_status fail(bipedkin_status status, std::string message) {
+  last_error = std::move(message);
+  return status;
+}
+
+bipedkin_status ok() {
+  last_error.clear();
+  return BIPEDKIN_OK;
+}
+
+// Below this many states per thread, starting a thread costs more than it saves.
+constexpr std::size_t states_per_thread = 4096;
+
+unsigned automatic_threads(std::size_t n) {
+  if (const char* env = std::getenv("BIPEDKIN_THREADS"); env != nullptr && *env != '\0') {
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(env, &end, 10);
+    if (*end == '\0' && v >= 1 && v <= 1024) return static_cast<unsigned>(v);
+  }
+  const std::size_t useful = std::max<std::size_t>(n / states_per_thread, 1);
+  return static_cast<unsigned>(std::min<std::size_t>(std::max(std::thread::hardware_concurrency(), 1u), useful));
+}
+
+void evaluate_range(const bipedkin_evaluator& e, const double* x, std::size_t first, std::size_t last, double* out,
+                    bool zero_fill) {
+  const std::size_t size = e.rows * e.cols;
+  const std::size_t stride = e.input == BIPEDKIN_INPUT_STATE ? BIPEDKIN_STATE_SIZE : 0;
+  for (std::size_t k = first; k < last; ++k) {
+    double* o = out + k * size;
+    if (zero_fill) std::fill(o, o + size, 0.0);
+    e.kernel(o, x != nullptr ? x + k * stride : nullptr);
+  }
+}
+
+bipedkin_status check(const bipedkin_evaluator* e, const double* x, std::size_t n, const double* out) {
+  if (e == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "no evaluator given");
+  if (n > 0 && out == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": no output given");
+  if (n > 0 && x == nullptr && e->input == BIPEDKIN_INPUT_STATE) {
+    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": no state given");
+  }
+  if (n > std::numeric_limits<std::size_t>::max() / (e->rows * e->cols * sizeof(double)) ||
+      n > std::numeric_limits<std::size_t>::max() / (BIPEDKIN_STATE_SIZE * sizeof(double))) {
+    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": too many states");
+  }
+  return BIPEDKIN_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+size_t bipedkin_count(void) { return count; }
+
+const bipedkin_evaluator* bipedkin_at(size_t index) {
+  if (index >= count) {
+    fail(BIPEDKIN_INVALID_ARGUMENT, "no evaluator at position " + std::to_string(index));
+    return nullptr;
+  }
+  return &evaluators[index];
+}
+
+bipedkin_status bipedkin_find(const char* name, const bipedkin_evaluator** evaluator) {
+  if (evaluator == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "nowhere to put the evaluator");
+  *evaluator = nullptr;
+  if (name == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "no name given");
+  for (const bipedkin_evaluator& e : evaluators) {
+    if (std::string_view(e.name) == name) {
+      *evaluator = &e;
+      return ok();
+    }
+  }
+  return fail(BIPEDKIN_UNKNOWN_NAME, std::string("no evaluator named '") + name + "'");
+}
+
+const char* bipedkin_name(const bipedkin_evaluator* e) { return e != nullptr ? e->name : ""; }
+bipedkin_input bipedkin_input_form(const bipedkin_evaluator* e) { return e != nullptr ? e->input : BIPEDKIN_INPUT_STATE; }
+size_t bipedkin_rows(const bipedkin_evaluator* e) { return e != nullptr ? e->rows : 0; }
+size_t bipedkin_cols(const bipedkin_evaluator* e) { return e != nullptr ? e->cols : 0; }
+
+bipedkin_status bipedkin_eval(const bipedkin_evaluator* e, const double* x, double* out, unsigned flags) {
+  if (const bipedkin_status s = check(e, x, 1, out); s != BIPEDKIN_OK) return s;
+  evaluate_range(*e, x, 0, 1, out, (flags & BIPEDKIN_ZERO_FILL) != 0);
+  return ok();
+}
+
+bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* e, const double* x, size_t n, double* out,
+                                    unsigned flags, unsigned threads) {
+  if (const bipedkin_status s = check(e, x, n, out); s != BIPEDKIN_OK) return s;
+  const bool zero_fill = (flags & BIPEDKIN_ZERO_FILL) != 0;
+  const std::size_t workers = std::min<std::size_t>(threads == 0 ? automatic_threads(n) : threads, std::max<std::size_t>(n, 1));
+  // Contiguous chunks, one per worker; the calling thread takes the first.
+  // A worker that cannot be started leaves its chunk to the calling thread.
+  std::vector<std::thread> started;
+  std::vector<std::pair<std::size_t, std::size_t>> leftover;
+  for (std::size_t w = 1; w < workers; ++w) {
+    const std::size_t first = n * w / workers, last = n * (w + 1) / workers;
+    try {
+      started.emplace_back(evaluate_range, std::cref(*e), x, first, last, out, zero_fill);
+    } catch (...) {
+      leftover.emplace_back(first, last);
+    }
+  }
+  evaluate_range(*e, x, 0, n / workers, out, zero_fill);
+  for (const auto& [first, last] : leftover) evaluate_range(*e, x, first, last, out, zero_fill);
+  for (std::thread& t : started) t.join();
+  return ok();
+}
+
+const char* bipedkin_last_error(void) { return last_error.c_str(); }
+
+const char* bipedkin_version(void) { return BIPEDKIN_VERSION; }
+
+}  // extern "C"
