@@ -284,7 +284,9 @@ CallResult call_entry(EntryPoint entry, int nlhs, std::span<const mxArray* const
   CallResult result;
   current = &context;
   try {
-    entry(nlhs, plhs.data(), static_cast<int>(inputs.size()), const_cast<const mxArray**>(inputs.data()));
+    const int given = static_cast<int>(inputs.size());
+    const int nrhs = options.nrhs && *options.nrhs < given ? *options.nrhs : given;
+    entry(nlhs, plhs.data(), nrhs, const_cast<const mxArray**>(inputs.data()));
   } catch (const MexError& e) {
     result.error = e;
   } catch (const std::bad_alloc&) {

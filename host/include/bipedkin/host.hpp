@@ -56,6 +56,9 @@ struct CallOptions {
   // The host's interrupt flag as the deliverable finds it; a deliverable
   // that polls it (the constraint run time does) abandons the call.
   bool interrupt = false;
+  // The input count the entry point is told, when it is to differ from the
+  // number of inputs passed: only smaller, or negative (a host that misbehaves).
+  std::optional<int> nrhs;
 };
 
 struct CallResult {
