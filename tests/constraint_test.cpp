@@ -23,8 +23,20 @@ using host::Array;
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
+// Call options set field by field, whatever other options the host has.
+host::CallOptions with_interrupt() {
+  host::CallOptions o;
+  o.interrupt = true;
+  return o;
+}
+host::CallOptions with_fill(double value) {
+  host::CallOptions o;
+  o.fill = value;
+  return o;
+}
+
 // The host raises its interrupt flag for the call.
-const host::CallOptions interrupted{.fill = std::nullopt, .interrupt = true};
+const host::CallOptions interrupted = with_interrupt();
 
 std::vector<std::string> record_texts() {
   std::vector<std::string> out;
@@ -125,7 +137,7 @@ TEST_P(Constraint, ReturnsItsConstantMatrixWhateverTheState) {
   for (const auto& [what, x] : states) {
     // With NaN as the host's fill of new blocks, an element the kernel left
     // alone would show.
-    for (const host::CallOptions& options : {host::CallOptions{}, host::CallOptions{.fill = nan, .interrupt = false}}) {
+    for (const host::CallOptions& options : {host::CallOptions{}, with_fill(nan)}) {
       for (int nlhs : {1, 0}) {
         SCOPED_TRACE(::testing::Message() << what << ", nlhs " << nlhs << (options.fill ? ", NaN fill" : ""));
         const Array in = column(x);
