@@ -251,3 +251,35 @@ TEST(Tool, EvaluatesAScalarInputDeliverable) {
 
 }  // namespace
 }  // namespace bipedkin::testing
+
+namespace bipedkin::testing {
+namespace {
+
+TEST(Tool, EvaluatesTheStatesOfAFileInOneBatch) {
+  std::mt19937_64 rng(24);
+  const auto file = std::filesystem::temp_directory_path() / "bipedkin_batch_states.txt";
+  std::vector<StateVector> states;
+  {
+    std::ofstream out(file);
+    for (int k = 0; k < 5; ++k) {
+      states.push_back(random_state(rng, 3.0));
+      out << as_list(states.back()) << "\n";
+    }
+  }
+  const ToolRun r = run_tool("eval jac_hip_abduction_r @" + file.string() + " --batch --format raw");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<double> expected;
+  for (const StateVector& x : states) {
+    const auto one = eval("jac_hip_abduction_r", x);
+    expected.insert(expected.end(), one.begin(), one.end());
+  }
+  const auto got = parse_raw(r.out);
+  ASSERT_EQ(got.size(), expected.size());
+  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << i;
+  EXPECT_EQ(run_tool("eval jac_hip_abduction_r home --batch").status, 64);
+  EXPECT_EQ(run_tool("eval jac_hip_abduction_r @/dev/null --batch").status, 64);
+  std::filesystem::remove(file);
+}
+
+}  // namespace
+}  // namespace bipedkin::testing

@@ -42,6 +42,10 @@ STATE (default home):
   Numbers may be nan, inf or -inf.
 
 options:
+  --batch                   eval NAME @FILE --batch: FILE holds N states (44 x N
+                            numbers), evaluated in one call of bipedkin_batch;
+                            prints each state's result in turn (json: one
+                            object per line)
   --row                     pass the state as a 1x44 row instead of a 44x1 column
   --nargin N                pass the input N times (0 to 4), as f(x, x) would
   --nargout N               ask for N outputs (0 to 4); 0 is a call as a statement
@@ -57,6 +61,7 @@ message on stderr), 64 a usage error, 1 anything else.
 struct Options {
   std::vector<std::string> positional;
   bool row = false;
+  bool batch = false;
   int nargin = 1;
   int nargout = 1;
   Format format = Format::pretty;
@@ -79,6 +84,8 @@ Options parse_options(const std::vector<std::string>& args) {
     };
     if (a == "--row") {
       o.row = true;
+    } else if (a == "--batch") {
+      o.batch = true;
     } else if (a == "--nargin") {
       o.nargin = small_count(a, value());
     } else if (a == "--nargout") {
@@ -129,6 +136,7 @@ int list() {
   for (const Entry& e : catalog()) {
     std::printf("%-30s %-22s %dx%d double\n", e.name.c_str(), input_word(e.input), e.rows, e.cols);
   }
+  std::printf("%-30s %-22s %s\n", "bipedkin_batch", "NAME, X (44xN)", "NAME's rows x cols x N (rows x N for a column)");
   return 0;
 }
 
@@ -162,6 +170,33 @@ int eval(const Options& o) {
   const mxArray* out = r.outputs.at(0).get();
   if (out == nullptr) return 0;
   print(stdout, o.format, entry.name, state_name, Matrix{mxGetM(out), mxGetN(out), host::values(out)});
+  return 0;
+}
+
+// NAME on the N states of a file, in one call of the batch deliverable.
+int eval_batch(const Options& o) {
+  if (o.positional.size() != 2) throw UsageError("eval --batch takes a name and @FILE");
+  const Entry& entry = known(o.positional[0]);
+  const std::string& file = o.positional[1];
+  const std::vector<double> x = parse_states(file);
+  const std::size_t n = x.size() / 44;
+  const host::Array name(mxCreateString(entry.name.c_str()));
+  const host::Array states = host::make_double({44, n}, x);
+  const host::Library library = open_deliverable("bipedkin_batch", deliverable_dir(o));
+  const mxArray* inputs[] = {name.get(), states.get()};
+  const host::CallResult r = library.call(1, inputs);
+  if (r.error) {
+    std::fprintf(stderr, "%s: %s\n", r.error->identifier().c_str(), r.error->message().c_str());
+    return 2;
+  }
+  const std::vector<double> all = host::values(r.outputs.at(0).get());
+  const std::size_t size = static_cast<std::size_t>(entry.rows * entry.cols);
+  for (std::size_t k = 0; k < n; ++k) {
+    const auto page = all.begin() + static_cast<std::ptrdiff_t>(size * k);
+    print(stdout, o.format, entry.name, file + ", state " + std::to_string(k + 1),
+          Matrix{static_cast<std::size_t>(entry.rows), static_cast<std::size_t>(entry.cols),
+                 std::vector<double>(page, page + static_cast<std::ptrdiff_t>(size))});
+  }
   return 0;
 }
 
@@ -202,7 +237,7 @@ int run(const std::vector<std::string>& args) {
     if (!o.positional.empty()) throw UsageError("list takes no arguments");
     return list();
   }
-  if (command == "eval") return eval(o);
+  if (command == "eval") return o.batch ? eval_batch(o) : eval(o);
   if (command == "plot") return plot(o);
   if (command == "props") return props(o);
   throw UsageError("unknown command '" + command + "'");

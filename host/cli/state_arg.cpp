@@ -10,7 +10,8 @@
 namespace bipedkin::cli {
 namespace {
 
-constexpr std::size_t max_file_bytes = 1 << 20;
+constexpr std::size_t max_file_bytes = std::size_t{1} << 20;
+constexpr std::size_t max_batch_bytes = std::size_t{1} << 28;
 
 double parse_number(const std::string& token) {
   if (token.empty()) throw UsageError("empty number in state");
@@ -40,28 +41,36 @@ std::vector<std::string> split_list(const std::string& s) {
   return tokens;
 }
 
-StateValues from_file(const std::string& path) {
+// The numbers of a file, separated by whitespace or commas.
+std::vector<std::string> file_tokens(const std::string& path, std::size_t max_bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw UsageError("cannot read state file '" + path + "'");
-  std::string content;
-  char buf[4096];
-  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-    content.append(buf, static_cast<std::size_t>(in.gcount()));
-    if (content.size() > max_file_bytes) throw UsageError("state file '" + path + "' is larger than 1 MiB");
-  }
-  if (in.bad()) throw UsageError("cannot read state file '" + path + "'");
   std::vector<std::string> tokens;
   std::string token;
-  for (char c : content) {
-    if (c == ',' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-      if (!token.empty()) tokens.push_back(token);
-      token.clear();
-    } else {
-      token += c;
+  std::size_t bytes = 0;
+  char buf[4096];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    bytes += static_cast<std::size_t>(in.gcount());
+    if (bytes > max_bytes) {
+      throw UsageError("state file '" + path + "' is larger than " + std::to_string(max_bytes >> 20) + " MiB");
+    }
+    for (std::streamsize i = 0; i < in.gcount(); ++i) {
+      const char c = buf[i];
+      if (c == ',' || c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+        if (!token.empty()) tokens.push_back(token);
+        token.clear();
+      } else {
+        token += c;
+      }
     }
   }
+  if (in.bad()) throw UsageError("cannot read state file '" + path + "'");
   if (!token.empty()) tokens.push_back(token);
-  return from_tokens(tokens, "state file '" + path + "'");
+  return tokens;
+}
+
+StateValues from_file(const std::string& path) {
+  return from_tokens(file_tokens(path, max_file_bytes), "state file '" + path + "'");
 }
 
 }  // namespace
@@ -76,6 +85,19 @@ StateValues random_state(std::uint64_t seed) {
     z ^= z >> 31;
     v = static_cast<double>(z >> 11) * 0x1.0p-53 * 2.0 - 1.0;
   }
+  return x;
+}
+
+std::vector<double> parse_states(const std::string& arg) {
+  if (arg.empty() || arg[0] != '@') throw UsageError("--batch reads its states from @FILE, got '" + arg + "'");
+  const std::string path = arg.substr(1);
+  const std::vector<std::string> tokens = file_tokens(path, max_batch_bytes);
+  if (tokens.empty() || tokens.size() % 44 != 0) {
+    throw UsageError("state file '" + path + "' holds " + std::to_string(tokens.size()) +
+                     " numbers; a batch holds 44 per state");
+  }
+  std::vector<double> x(tokens.size());
+  for (std::size_t i = 0; i < tokens.size(); ++i) x[i] = parse_number(tokens[i]);
   return x;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace bipedkin::cli {
 
@@ -20,6 +21,10 @@ struct UsageError : std::runtime_error {
 // floating-point literals; nan and inf (any case, optionally signed) are
 // accepted as the IEEE values.
 StateValues parse_state(const std::string& arg);
+
+// The states of a batch: @FILE holding 44 x N numbers, the states one after
+// the other, separated by whitespace or commas (N >= 1).
+std::vector<double> parse_states(const std::string& arg);
 
 // The state random:SEED names: 44 values uniform in [-1, 1), from SplitMix64
 // seeded with SEED.
