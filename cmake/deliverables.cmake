@@ -15,7 +15,7 @@ foreach(name IN LISTS BIPEDKIN_DELIVERABLES)
   target_compile_definitions(${name} PRIVATE BIPEDKIN_DELIVERABLE_NAME=${name})
   target_link_libraries(${name} PRIVATE bipedkin_model bipedkin_mx bipedkin_mex)
   target_link_options(${name} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/gateway/exports.map
-                      -Wl,--no-undefined)
+                      ${BIPEDKIN_PLUGIN_LINK_OPTIONS})
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ".so" BUILD_RPATH "$ORIGIN"
                         LINK_DEPENDS ${PROJECT_SOURCE_DIR}/gateway/exports.map)
   add_dependencies(deliverables ${name})
