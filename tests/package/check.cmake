@@ -1,5 +1,7 @@
 # Installs the build into a fresh prefix, builds the consumer against it with
-# find_package(bipedkin) and runs it. Needs BUILD_DIR, SOURCE_DIR, WORK_DIR.
+# find_package(bipedkin) and runs it. Needs BUILD_DIR, SOURCE_DIR, WORK_DIR;
+# FLAGS and LINK_FLAGS are the build's own (a sanitizer build's consumer must
+# be instrumented too).
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix --component bipedkin_library
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -7,6 +9,7 @@ if(rc)
   message(FATAL_ERROR "install failed")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/build -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix
+                        "-DCMAKE_C_FLAGS=${FLAGS}" "-DCMAKE_CXX_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"
                         RESULT_VARIABLE rc OUTPUT_QUIET)
 if(rc)
   message(FATAL_ERROR "configuring the consumer failed")
