@@ -473,7 +473,16 @@ mxArray* emlrtCreateNumericArray(int32_t ndims, const int32_t* dims, mxClassID c
   mwSize d[max_dims];
   mwSize n = 0;
   if (!host_dims(dims, ndims, d, n)) bad_argument("emlrtCreateNumericArray", "unusable size list");
-  return mxCreateNumericArray(n, d, classId, complexity);
+  mxArray* array = mxCreateNumericArray(n, d, classId, complexity);
+  // An array without elements gets no data block: its taker attaches one
+  // with mxSetData, which frees nothing, so a block a host makes even for no
+  // elements (Octave does) would be lost on every call.
+  if (array != nullptr && mxGetNumberOfElements(array) == 0) {
+    void* block = mxGetData(array);
+    mxSetData(array, nullptr);
+    mxFree(block);
+  }
+  return array;
 }
 
 void emlrtSetDimensions(mxArray* array, const int32_t* dims, int32_t ndims) {
