@@ -41,36 +41,46 @@ function results = percall(mex_dir, empty_dir, calls, repeats)
     'constraint Jacobian',     'constraint_jac_rigid_mex',   x
   };
   results = struct('family', {}, 'name', {}, 'ns', {}, 'ratio', {});
-  printf('%d calls, best of %d, Octave %s\n', calls, repeats, OCTAVE_VERSION);
-  printf('%-24s %-28s %10s %8s\n', 'family', 'deliverable', 'ns/call', 'ratio');
+  loops = cell(rows(cases), 1);
   for k = 1:rows(cases)
     [family, name, input] = cases{k, :};
     if exist(name, 'file') ~= 3
       error('percall:missing', 'no MEX file %s on the path', name);
     end
-    ns = best_ns(name, input, calls, repeats, k == 1);
-    if k == 1
-      empty_ns = ns;
+    loops{k} = timing_loop(name, calls, k == 1);
+    time_loop(loops{k}, input);   % loads the MEX file and warms up
+  end
+  % The repeats go round all cases, so that a slow spell of the machine
+  % does not fall on one case alone; each case keeps its best time.
+  ns = Inf(rows(cases), 1);
+  for r = 1:repeats
+    for k = 1:rows(cases)
+      ns(k) = min(ns(k), time_loop(loops{k}, cases{k, 3}) * 1e9 / calls);
     end
-    results(end + 1) = struct('family', family, 'name', name, 'ns', ns, 'ratio', ns / empty_ns);
-    printf('%-24s %-28s %10.0f %8.2f\n', family, name, ns, ns / empty_ns);
+  end
+
+  printf('%d calls, best of %d, Octave %s\n', calls, repeats, OCTAVE_VERSION);
+  printf('%-24s %-28s %10s %8s\n', 'family', 'deliverable', 'ns/call', 'ratio');
+  for k = 1:rows(cases)
+    results(end + 1) = struct('family', cases{k, 1}, 'name', cases{k, 2}, 'ns', ns(k), 'ratio', ns(k) / ns(1));
+    printf('%-24s %-28s %10.0f %8.2f\n', cases{k, 1}, cases{k, 2}, ns(k), ns(k) / ns(1));
   end
 end
 
-% The best of repeats timings of calls calls, in ns per call. The loop is
-% written out with the name in it, as a user's script calls a deliverable.
-function ns = best_ns(name, input, calls, repeats, returns_nothing)
+% The loop of calls calls, written out with the name in it as a user's
+% script calls a deliverable.
+function loop = timing_loop(name, calls, returns_nothing)
   if returns_nothing
     call = sprintf('%s(input);', name);
   else
     call = sprintf('y = %s(input);', name);
   end
   loop = sprintf('for k = 1:%d, %s end', calls, call);
-  eval(loop);   % once to load the MEX file and warm up
-  ns = Inf;
-  for r = 1:repeats
-    start = tic();
-    eval(loop);
-    ns = min(ns, toc(start) * 1e9 / calls);
-  end
+end
+
+% Seconds the loop takes with input as the input.
+function seconds = time_loop(loop, input)
+  start = tic();
+  eval(loop);
+  seconds = toc(start);
 end
