@@ -65,7 +65,7 @@ std::vector<NamedState> states() {
   State special = out[1].x;
   special[3] = -0.0;                                        // q(4)
   special[9] = std::numeric_limits<double>::quiet_NaN();    // q(10), left hip flexion
-  special[17] = std::numeric_limits<double>::infinity();    // q(18), right hip rotation
+  special[17] = std::numeric_limits<double>::infinity();    // q(18), right hip flexion
   special[24] = -std::numeric_limits<double>::infinity();   // dq(3)
   special[29] = std::numeric_limits<double>::quiet_NaN();   // dq(8)
   out.push_back({"special", special});
