@@ -50,9 +50,16 @@ constexpr std::uint64_t block_magic = 0x6269706564626c6bULL;
 
 BlockHeader* header_of(void* p) { return static_cast<BlockHeader*>(p) - 1; }
 
+// glibc's calloc bypasses the per-thread cache of small blocks that malloc
+// uses; a small zeroed block is cheaper taken with malloc and cleared.
+constexpr std::size_t small_block = 4096;
+
 void* block_alloc(std::size_t size, bool zero) {
-  void* raw = zero ? std::calloc(1, sizeof(BlockHeader) + size) : std::malloc(sizeof(BlockHeader) + size);
+  const std::size_t bytes = sizeof(BlockHeader) + size;
+  const bool clear = zero && bytes <= small_block;
+  void* raw = zero && !clear ? std::calloc(1, bytes) : std::malloc(bytes);
   if (raw == nullptr) throw std::bad_alloc();
+  if (clear) std::memset(raw, 0, bytes);
   auto* h = static_cast<BlockHeader*>(raw);
   h->size = size;
   h->magic = block_magic;
@@ -132,9 +139,9 @@ std::vector<mwSize> normalized(mwSize ndim, const mwSize* dims) {
 
 // A new array record, owned by the running call if there is one.
 mxArray* new_array(mxClassID class_id, std::vector<mwSize> dims) {
-  auto* a = new mxArray_tag;
-  a->class_id = class_id;
-  a->dims = std::move(dims);
+  // Built with its dimensions, not assigned them: the default {0, 0} would
+  // cost an allocation of its own on every array.
+  auto* a = new mxArray_tag{.class_id = class_id, .dims = std::move(dims), .field_names = {}, .elements = {}};
   ++live;
   if (current != nullptr) {
     ++current->allocations;
@@ -280,13 +287,17 @@ CallResult call_entry(EntryPoint entry, int nlhs, std::span<const mxArray* const
   context.blocks.clear();
 
   const std::size_t slots = static_cast<std::size_t>(std::max(nlhs, 1));
-  std::vector<mxArray*> plhs(slots, nullptr);
+  // The output slots live on the stack for the usual few outputs.
+  mxArray* few_slots[8] = {};
+  std::vector<mxArray*> many_slots;
+  if (slots > std::size(few_slots)) many_slots.assign(slots, nullptr);
+  mxArray** plhs = many_slots.empty() ? few_slots : many_slots.data();
   CallResult result;
   current = &context;
   try {
     const int given = static_cast<int>(inputs.size());
     const int nrhs = options.nrhs && *options.nrhs < given ? *options.nrhs : given;
-    entry(nlhs, plhs.data(), nrhs, const_cast<const mxArray**>(inputs.data()));
+    entry(nlhs, plhs, nrhs, const_cast<const mxArray**>(inputs.data()));
   } catch (const MexError& e) {
     result.error = e;
   } catch (const std::bad_alloc&) {
