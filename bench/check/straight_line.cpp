@@ -1,0 +1,186 @@
+#include "straight_line.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+
+namespace bipedkin::straight_line {
+namespace {
+
+struct Instruction {
+  std::uint64_t address;
+  std::string mnemonic;
+  std::string operands;  // with objdump's comment, if any
+  std::string text;
+};
+
+std::string run(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  std::array<char, 4096> buffer;
+  std::size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+  ::pclose(pipe);
+  return out;
+}
+
+std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// "sincos@plt", "sincos@GLIBC_2.2.5", "sincos@@GLIBC_2.2.5" -> "sincos".
+std::string bare_name(std::string name) {
+  const auto at = name.find('@');
+  if (at != std::string::npos) name.resize(at);
+  return name;
+}
+
+// The symbol in objdump's "<name>" or "<name+0x10>" annotation, without the
+// offset; empty when there is none.
+std::string annotated_symbol(const std::string& operands) {
+  static const std::regex symbol(R"(<([^>+]+)(\+0x[0-9a-f]+)?>)");
+  std::smatch m;
+  if (!std::regex_search(operands, m, symbol)) return {};
+  return m[1].str();
+}
+
+bool is_prefix(const std::string& word) {
+  static const std::array<const char*, 11> prefixes{"notrack", "bnd",    "rep", "repz",  "repe", "repnz",
+                                                    "repne",   "lock",   "data16", "cs", "ds"};
+  return std::any_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return word == p; });
+}
+
+bool is_division_or_root(const std::string& mnemonic) {
+  return mnemonic.find("div") != std::string::npos || mnemonic.find("sqrt") != std::string::npos ||
+         mnemonic.starts_with("rcp") || mnemonic.starts_with("vrcp");
+}
+
+bool is_jump(const std::string& mnemonic) { return mnemonic.starts_with("j") || mnemonic.starts_with("loop"); }
+
+bool allowed(const std::string& callee) {
+  return std::find(allowed_callees.begin(), allowed_callees.end(), callee) != allowed_callees.end();
+}
+
+}  // namespace
+
+Report check_listing(const std::string& listing, const std::string& symbol) {
+  Report report;
+  const std::regex header("^([0-9a-f]+) <" + symbol + ">:$");
+  const std::regex line(R"(^\s*([0-9a-f]+):\t(.*)$)");
+
+  std::vector<Instruction> code;
+  std::uint64_t start = 0;
+  bool inside = false;
+  std::istringstream in(listing);
+  for (std::string text; std::getline(in, text);) {
+    std::smatch m;
+    if (std::regex_match(text, m, header)) {
+      start = std::stoull(m[1].str(), nullptr, 16);
+      inside = true;
+      report.found = true;
+      continue;
+    }
+    if (!inside) continue;
+    if (text.empty()) {
+      inside = false;  // the function's listing ends at the blank line after it
+      continue;
+    }
+    if (!std::regex_match(text, m, line)) continue;
+    Instruction insn{std::stoull(m[1].str(), nullptr, 16), {}, {}, m[2].str()};
+    std::istringstream words(insn.text);
+    words >> insn.mnemonic;
+    while (is_prefix(insn.mnemonic) && (words >> insn.mnemonic)) {
+    }
+    std::getline(words, insn.operands);
+    insn.operands.erase(0, insn.operands.find_first_not_of(" \t"));
+    code.push_back(std::move(insn));
+  }
+  if (!report.found) {
+    report.error = "no function " + symbol + " in the listing";
+    return report;
+  }
+  report.instructions = code.size();
+  const std::uint64_t end = code.empty() ? start : code.back().address;
+
+  auto finding = [&](const Instruction& insn, std::string reason) {
+    report.findings.push_back({insn.address, insn.text, std::move(reason)});
+  };
+  auto called = [&](const Instruction& insn, const std::string& callee) {
+    if (callee.empty()) {
+      finding(insn, "call of an unknown target");
+    } else if (!allowed(callee)) {
+      finding(insn, "call to " + callee);
+    } else {
+      ++report.calls[callee];
+    }
+  };
+
+  for (const Instruction& insn : code) {
+    const std::string& op = insn.mnemonic;
+    if (op == "(bad)") {
+      finding(insn, "undecodable instruction");
+    } else if (is_division_or_root(op)) {
+      finding(insn, op.find("sqrt") != std::string::npos ? "square root" : "division");
+    } else if (op.starts_with("call")) {
+      // Direct: "1080 <sincos@plt>"; through the GOT: "*0x2fe2(%rip) # 3fd0 <sincos@GLIBC_2.2.5>".
+      called(insn, bare_name(annotated_symbol(insn.operands)));
+    } else if (is_jump(op)) {
+      if (insn.operands.starts_with("*")) {
+        // A jump through memory: a tail call through the GOT names its
+        // target, anything else (a jump table) cannot be followed.
+        const std::string target = bare_name(annotated_symbol(insn.operands));
+        if (op == "jmp" && !target.empty() && target != symbol) {
+          called(insn, target);
+        } else {
+          finding(insn, "indirect jump");
+        }
+        continue;
+      }
+      std::uint64_t target = 0;
+      try {
+        target = std::stoull(insn.operands, nullptr, 16);
+      } catch (const std::exception&) {
+        finding(insn, "branch with an unreadable target");
+        continue;
+      }
+      if (target < start || target > end) {
+        // Leaves the function: a tail call.
+        called(insn, bare_name(annotated_symbol(insn.operands)));
+      } else if (target <= insn.address) {
+        finding(insn, "backward branch (a loop)");
+      } else {
+        ++report.forward_branches;
+      }
+    }
+  }
+  return report;
+}
+
+Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol) {
+  if (!std::filesystem::exists(library)) {
+    Report r;
+    r.error = library.string() + " does not exist";
+    return r;
+  }
+  const std::string listing = run(quoted(objdump) + " -d --no-show-raw-insn --disassemble=" + quoted(symbol) + " " +
+                                  quoted(library.string()) + " 2>&1");
+  Report r = check_listing(listing, symbol);
+  if (!r.found) r.error += " (" + library.string() + ")";
+  return r;
+}
+
+std::string describe(const Report& report) {
+  std::ostringstream out;
+  if (!report.found) out << report.error << "\n";
+  for (const Finding& f : report.findings) {
+    out << std::hex << f.address << std::dec << ": " << f.instruction << "  <- " << f.reason << "\n";
+  }
+  return out.str();
+}
+
+}  // namespace bipedkin::straight_line

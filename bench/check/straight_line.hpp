@@ -1,0 +1,42 @@
+// Reads the object code of one function of a shared library (objdump -d,
+// x86-64) and reports everything that keeps it from being straight-line
+// code: a backward branch (a loop), an indirect jump, a division or square
+// root instruction, a call to anything but the allowed functions.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bipedkin::straight_line {
+
+struct Finding {
+  std::uint64_t address;
+  std::string instruction;  // as objdump prints it
+  std::string reason;
+};
+
+struct Report {
+  bool found = false;  // the library has the symbol and objdump disassembled it
+  std::size_t instructions = 0;
+  std::size_t forward_branches = 0;
+  std::map<std::string, int> calls;  // callee (direct calls and tail calls) -> count
+  std::vector<Finding> findings;
+  std::string error;  // why the symbol was not found
+};
+
+// The functions a kernel may call: the sines and cosines, and pow.
+inline const std::vector<std::string> allowed_callees{"sin", "cos", "sincos", "pow"};
+
+// Disassembles `symbol` of `library` with `objdump` and checks it.
+Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol);
+
+// Checks objdump's output for one function (what check() runs on).
+Report check_listing(const std::string& listing, const std::string& symbol);
+
+// One line per finding, for test failure messages.
+std::string describe(const Report& report);
+
+}  // namespace bipedkin::straight_line

@@ -1,0 +1,101 @@
+// Every generated deliverable's kernel (the hidden symbol bipedkin_kernel)
+// compiled to straight-line code: no loop, no division or square root, no
+// call but to the sines and cosines; and it calls sincos exactly as often as
+// the kernel takes a sine and cosine. Planted libraries show that the check
+// rejects each kind of fault.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/recording/recording.hpp"
+#include "straight_line.hpp"
+
+namespace {
+
+namespace sl = bipedkin::straight_line;
+namespace rec = bipedkin::recording;
+
+const std::filesystem::path deliverable_dir = BIPEDKIN_MEX_DIR;
+const std::filesystem::path planted_dir = BIPEDKIN_PLANTED_DIR;
+const std::string objdump = BIPEDKIN_OBJDUMP;
+
+sl::Report check(const std::filesystem::path& library) { return sl::check(objdump, library, "bipedkin_kernel"); }
+
+bool has_finding(const sl::Report& r, const std::string& reason) {
+  for (const auto& f : r.findings) {
+    if (f.reason.find(reason) != std::string::npos) return true;
+  }
+  return false;
+}
+
+TEST(StraightLine, EveryDeliverableKernelIsStraightLine) {
+  ASSERT_GT(rec::kernel_count(), 0u);
+  std::mt19937_64 rng(8);
+  std::uniform_real_distribution<double> uniform(-3.0, 3.0);
+  std::vector<double> x(44);
+  for (double& v : x) v = uniform(rng);
+
+  for (std::size_t i = 0; i < rec::kernel_count(); ++i) {
+    const std::string name(rec::kernel_name(i));
+    SCOPED_TRACE(name);
+    const sl::Report r = check(deliverable_dir / (name + ".so"));
+    ASSERT_TRUE(r.found) << r.error;
+    EXPECT_GT(r.instructions, 0u);
+    EXPECT_TRUE(r.findings.empty()) << sl::describe(r);
+
+    // Each sine and cosine is one sincos call, executed once: the compiled
+    // kernel has as many call sites as the kernel takes angles.
+    std::vector<double> out(static_cast<std::size_t>(rec::output_rows(i) * rec::output_cols(i)), 0.0);
+    const std::size_t angles = rec::run(i, out.data(), x.data()).size();
+    const auto count = [&](const char* callee) { return r.calls.contains(callee) ? r.calls.at(callee) : 0; };
+    EXPECT_EQ(count("sincos"), static_cast<int>(angles));
+    EXPECT_EQ(count("sin") + count("cos"), 0) << "a sine or cosine taken on its own";
+  }
+}
+
+TEST(StraightLine, RejectsAPlantedLoop) {
+  const sl::Report r = check(planted_dir / "planted_loop.so");
+  ASSERT_TRUE(r.found) << r.error;
+  EXPECT_TRUE(has_finding(r, "backward branch")) << sl::describe(r);
+}
+
+TEST(StraightLine, RejectsAPlantedDivision) {
+  const sl::Report r = check(planted_dir / "planted_division.so");
+  ASSERT_TRUE(r.found) << r.error;
+  EXPECT_TRUE(has_finding(r, "division")) << sl::describe(r);
+  EXPECT_FALSE(has_finding(r, "backward branch")) << sl::describe(r);
+}
+
+TEST(StraightLine, RejectsAPlantedSquareRoot) {
+  const sl::Report r = check(planted_dir / "planted_root.so");
+  ASSERT_TRUE(r.found) << r.error;
+  EXPECT_TRUE(has_finding(r, "square root")) << sl::describe(r);
+}
+
+TEST(StraightLine, RejectsAPlantedCall) {
+  const sl::Report r = check(planted_dir / "planted_call.so");
+  ASSERT_TRUE(r.found) << r.error;
+  EXPECT_TRUE(has_finding(r, "call to exp")) << sl::describe(r);
+}
+
+TEST(StraightLine, AcceptsSincosCallsAndATailCall) {
+  const sl::Report r = check(planted_dir / "planted_clean.so");
+  ASSERT_TRUE(r.found) << r.error;
+  EXPECT_TRUE(r.findings.empty()) << sl::describe(r);
+  ASSERT_TRUE(r.calls.contains("sincos"));
+  EXPECT_EQ(r.calls.at("sincos"), 2);
+}
+
+TEST(StraightLine, AMissingKernelIsNotAPass) {
+  // The host library has no kernel: a stripped or wrong file must not pass
+  // as a clean one.
+  const sl::Report r = check(deliverable_dir / "libmx.so");
+  EXPECT_FALSE(r.found);
+  EXPECT_FALSE(check(deliverable_dir / "no_such_deliverable.so").found);
+}
+
+}  // namespace
