@@ -19,7 +19,16 @@ struct Deliverable {
   int rows;
   int cols;
   Kernel kernel;
+  // The gateway writes the output itself where the others call their kernel.
+  bool written_by_gateway;
 };
+
+// The actuation matrix has no kernel call of its own: the gateway writes its
+// constants where the others call their kernel.
+template <Kernel K>
+inline constexpr bool writes_in_gateway = false;
+template <>
+inline constexpr bool writes_in_gateway<&tables::actuation_matrix> = true;
 
 namespace detail {
 using model::Side;
@@ -30,7 +39,8 @@ namespace jacobian = evaluators::jacobian;
 namespace tables = bipedkin::tables;
 
 inline constexpr Deliverable rows[] = {
-#define BIPEDKIN_DELIVERABLE(name, form, rows, cols, ...) {#name, Input::form, rows, cols, &__VA_ARGS__},
+#define BIPEDKIN_DELIVERABLE(name, form, rows, cols, ...) \
+  {#name, Input::form, rows, cols, &__VA_ARGS__, writes_in_gateway<&__VA_ARGS__>},
 #include "gateway/deliverables.def"
 #undef BIPEDKIN_DELIVERABLE
 };
@@ -45,10 +55,6 @@ enum class Id {
 };
 
 constexpr const Deliverable& deliverable(Id id) { return deliverables[static_cast<int>(id)]; }
-
-// The actuation matrix has no kernel call of its own: the gateway writes its
-// constants where the others call their kernel.
-inline constexpr Kernel written_by_gateway = &tables::actuation_matrix;
 
 // The table's shapes agree with what the constant tables hold.
 consteval bool table_shapes_agree() {

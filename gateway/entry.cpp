@@ -26,7 +26,7 @@ extern "C" [[gnu::visibility("hidden"), gnu::flatten, gnu::noinline]] void biped
 
 extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                            const mxArray* prhs[]) {
-  if constexpr (self.kernel == bipedkin::gateway::written_by_gateway) {
+  if constexpr (self.written_by_gateway) {
     bipedkin::gateway::run<self.input, self.rows, self.cols>(nlhs, plhs, nrhs, prhs,
                                                              [](double* out, const double* x) { self.kernel(out, x); });
   } else {
