@@ -31,13 +31,16 @@ using Rotation = Mat3<Vector, Vector, Vector>;
 
 // Every sine and cosine of the model is taken here, with one call for both.
 // A benchmark can define BIPEDKIN_SINCOS to see which angles a kernel needs.
+// The two results come back in two separate variables: written into one
+// SinCos, they were read back as one 16-byte load of two 8-byte stores,
+// which the processor cannot forward and stalls on after every call.
 #ifndef BIPEDKIN_SINCOS
 #define BIPEDKIN_SINCOS ::sincos
 #endif
 inline SinCos sincos_of(double angle) {
-  SinCos r;
-  BIPEDKIN_SINCOS(angle, &r.s, &r.c);
-  return r;
+  double s, c;
+  BIPEDKIN_SINCOS(angle, &s, &c);
+  return {s, c};
 }
 
 // ---------------------------------------------------------------------------
