@@ -5,6 +5,8 @@
 //   floor/NAME      its trig floor: ::sincos on exactly the angles the
 //                   kernel takes at the same states (recorded from a second
 //                   build of the kernel), nothing else;
+//   arith/NAME      the kernel's own arithmetic, its sincos calls replaced
+//                   by an inline two-operation stand-in (arithmetic.cpp);
 //   reference/NAME  the same quantity computed plainly (reference.hpp);
 //   host/NAME       a whole call through the built-in host, Library::call:
 //                   the call boundary, the gateway's checks, the zero-filled
@@ -34,6 +36,7 @@
 
 #include "bench/recording/recording.hpp"
 #include "bipedkin/host.hpp"
+#include "arithmetic.hpp"
 #include "kernels.hpp"
 #include "reference.hpp"
 #if BIPEDKIN_HAVE_KDL
@@ -83,6 +86,7 @@ struct Kernel {
   int size;  // output elements
   std::optional<bipedkin::bench::ShippedKernel> library;
   KernelFunction function = nullptr;
+  KernelFunction arithmetic = nullptr;
   int angle_count = 0;
   std::vector<double> angles;  // angle_count per pool state, state by state
   std::vector<double> expected;  // the shipped kernel's output at every pool state
@@ -112,6 +116,8 @@ void set_up_kernels() {
       fail(e.what());
     }
     k->reference = bipedkin::bench::reference::find(k->name);
+    k->arithmetic = bipedkin::bench::arithmetic_kernel(row);
+    if (k->arithmetic == nullptr) fail(k->name + ": no arithmetic build");
     k->expected.assign(pool_size * k->size, 0.0);
     for (std::size_t s = 0; s < pool_size; ++s) {
       double* shipped = k->expected.data() + s * k->size;
@@ -317,7 +323,10 @@ int main(int argc, char** argv) {
   set_up_kernels();
   for (const auto& k : kernels) {
     benchmark::RegisterBenchmark(("kernel/" + k->name).c_str(), run_kernel, k->function, k->angle_count);
-    if (k->angle_count > 0) benchmark::RegisterBenchmark(("floor/" + k->name).c_str(), run_floor, k.get());
+    if (k->angle_count > 0) {
+      benchmark::RegisterBenchmark(("floor/" + k->name).c_str(), run_floor, k.get());
+      benchmark::RegisterBenchmark(("arith/" + k->name).c_str(), run_kernel, k->arithmetic, 0);
+    }
     if (k->reference.compute != nullptr) {
       benchmark::RegisterBenchmark(("reference/" + k->name).c_str(), run_reference, k.get());
     }

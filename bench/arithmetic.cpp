@@ -1,0 +1,47 @@
+// The kernels compiled a third time, with every sine and cosine replaced by
+// a two-operation stand-in (s = a, c = 1 - a^2/2) inlined in place: what is
+// left is each kernel's own arithmetic, with no call to spill around. Its
+// time, beside the kernel's and the trig floor's, shows what a kernel costs
+// above its sincos calls. The numbers it computes mean nothing.
+
+#include <cstddef>
+#include <utility>
+
+namespace bipedkin_arithmetic_sink {
+inline void sincos_stand_in(double angle, double* s, double* c) {
+  *s = angle;
+  *c = 1.0 - 0.5 * angle * angle;
+}
+}  // namespace bipedkin_arithmetic_sink
+
+#define BIPEDKIN_SINCOS ::bipedkin_arithmetic_sink::sincos_stand_in
+#define bipedkin bipedkin_arithmetic
+#include "gateway/deliverables.hpp"
+#undef bipedkin
+
+#include "arithmetic.hpp"
+
+namespace bipedkin::bench {
+namespace {
+
+const auto& table = ::bipedkin_arithmetic::gateway::deliverables;
+
+// Row I's kernel flattened into one function, as the deliverables build it.
+template <std::size_t I>
+[[gnu::flatten, gnu::noinline]] void flattened(double* out, const double* x) {
+  constexpr auto kernel = table[I].kernel;
+  kernel(out, x);
+}
+
+template <std::size_t... I>
+constexpr auto make_kernels(std::index_sequence<I...>) {
+  return std::array<KernelFunction, sizeof...(I)>{&flattened<I>...};
+}
+
+const auto kernels = make_kernels(std::make_index_sequence<std::size(table)>{});
+
+}  // namespace
+
+KernelFunction arithmetic_kernel(std::size_t row) { return row < kernels.size() ? kernels[row] : nullptr; }
+
+}  // namespace bipedkin::bench
