@@ -59,8 +59,8 @@ const double* states(const mxArray* x) {
 
 mxArray* evaluate(const bipedkin_evaluator* e, const double* x, std::size_t n) {
   const std::size_t rows = bipedkin_rows(e), cols = bipedkin_cols(e);
-  const mwSize page[] = {rows, cols, n};
-  const mwSize column[] = {rows, n};
+  const mwSize page[] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), static_cast<mwSize>(n)};
+  const mwSize column[] = {static_cast<mwSize>(rows), static_cast<mwSize>(n)};
   mxArray* out = cols == 1 ? mxCreateNumericArray(2, column, mxDOUBLE_CLASS, mxREAL)
                            : mxCreateNumericArray(3, page, mxDOUBLE_CLASS, mxREAL);
   // The host has zero-filled the output, so the kernels write only their

@@ -1,0 +1,110 @@
+function bipedkin_check_batch(reference_file, mex_dir)
+% BIPEDKIN_CHECK_BATCH  bipedkin_batch in Octave: for every generated
+% deliverable, page k of bipedkin_batch(NAME, X) has the bits of NAME's own
+% result for column k of X (its reference value from the built-in host, and
+% the Octave MEX file's own call); a cell array of names gives a cell array
+% of results; X without columns gives an empty result; bad calls are refused
+% with the batch deliverable's identifiers.
+  addpath(mex_dir);
+  ref = bipedkin_read_reference(reference_file);
+  checks = 0;
+  failures = {};
+
+  function expect(ok, varargin)
+    checks = checks + 1;
+    if ~ok
+      failures{end + 1} = sprintf(varargin{:});
+    end
+  end
+
+  function same_page(y, expected, d, what)
+    [same, why] = bipedkin_same_bits(y, expected, d.rows, d.cols);
+    expect(same, '%s %s: %s', d.name, what, why);
+  end
+
+  names = {};
+  for d = ref.deliverables
+    if strcmp(d.form, 'column')
+      continue;  % the constraint deliverables are not batched
+    end
+    names{end + 1} = d.name;
+    % The scalar-form deliverables read no state: any columns will do.
+    states = {d.values.state};
+    xs = repmat({zeros(44, 1)}, 1, numel(states));
+    for k = 1:numel(states) * strcmp(d.form, 'state')
+      xs{k} = ref.states(strcmp({ref.states.name}, states{k})).x;
+    end
+    x = [xs{:}];
+    try
+      y = bipedkin_batch(d.name, x);
+    catch err
+      expect(false, '%s: bipedkin_batch raised %s: %s', d.name, err.identifier, err.message);
+      continue;
+    end
+    n = size(x, 2);
+    if d.cols == 1
+      expected_size = [d.rows, n];
+    else
+      expected_size = [d.rows, d.cols, n];
+    end
+    expected_size = size(zeros(expected_size));  % as Octave gives it: no trailing 1
+    expect(isequal(size(y), expected_size), '%s: batch size %s, not %s', d.name, mat2str(size(y)), ...
+           mat2str(expected_size));
+    if numel(y) ~= d.rows * d.cols * n
+      continue;
+    end
+    y = reshape(y, d.rows, d.cols, n);
+    f = str2func(d.name);
+    for k = 1:n
+      same_page(y(:, :, k), d.values(k).y, d, sprintf('page %d against the built-in host', k));
+      if strcmp(d.form, 'scalar')
+        single_call = f(0);
+      else
+        % The state as read, not indexed out of x: indexing may change a
+        % NaN's sign bit, and with it the NaN a kernel passes on.
+        single_call = f(xs{k});
+      end
+      same_page(y(:, :, k), single_call, d, sprintf('page %d against a single call', k));
+    end
+  end
+
+  % Several names at once, and no states.
+  x = ref.states(1).x;
+  some = names([1, end, round(end / 2)]);
+  c = bipedkin_batch(some, [x, x]);
+  expect(iscell(c) && isequal(size(c), size(some)), 'a cell of names gives %s', class(c));
+  for k = 1:numel(some)
+    expect(isequal(c{k}, bipedkin_batch(some{k}, [x, x])), 'cell entry %s differs', some{k});
+  end
+  expect(isempty(bipedkin_batch('pos_knee_l', zeros(44, 0))), 'no states give a non-empty result');
+
+  % Refusals: identifier and message.
+  refusals = {
+    {{'pos_knee_l'}, 'bipedkin:batch:invalidNumInputs'}
+    {{'pos_knee_l', x, x}, 'bipedkin:batch:invalidNumInputs'}
+    {{'pos_knee_l', x.'}, 'bipedkin:batch:inputNotRealMatrix'}
+    {{'pos_knee_l', single(x)}, 'bipedkin:batch:inputNotRealMatrix'}
+    {{'pos_knee_l', complex(x, 1)}, 'bipedkin:batch:inputNotRealMatrix'}
+    {{'pos_nose_l', x}, 'bipedkin:batch:unknownName'}
+    {{3, x}, 'bipedkin:batch:invalidName'}
+    {{{'pos_knee_l', 3}, x}, 'bipedkin:batch:invalidName'}
+  };
+  for r = refusals.'
+    [args, id] = r{1}{:};
+    try
+      bipedkin_batch(args{:});
+      expect(false, 'bipedkin_batch accepted a call it must refuse with %s', id);
+    catch err
+      expect(strcmp(err.identifier, id), 'refused with %s, not %s', err.identifier, id);
+    end
+  end
+  try
+    [a, b] = bipedkin_batch('pos_knee_l', x);
+    expect(false, 'two outputs were accepted');
+  catch err
+    expect(strcmp(err.identifier, 'bipedkin:batch:maxlhs'), 'two outputs refused with %s', err.identifier);
+  end
+
+  printf('%d evaluators batched\n', numel(names));
+  bipedkin_report('batch', checks, failures);
+end
