@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -29,23 +30,37 @@ using bipedkin::gateway::deliverables;
 
 constexpr std::size_t count = std::size(deliverables);
 
+// Each kernel with everything it calls but the sines and cosines inlined, as
+// in its deliverable; called through the table otherwise, parts of some
+// kernels would stay out of line.
+template <std::size_t i>
+[[gnu::flatten]] void flattened(double* out, const double* x) {
+  constexpr bipedkin::gateway::Kernel kernel = deliverables[i].kernel;
+  kernel(out, x);
+}
+
 constexpr auto evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
   return std::array<bipedkin_evaluator, count>{bipedkin_evaluator{
       deliverables[i].name,
       deliverables[i].input == bipedkin::gateway::Input::state ? BIPEDKIN_INPUT_STATE : BIPEDKIN_INPUT_SCALAR,
       static_cast<std::size_t>(deliverables[i].rows), static_cast<std::size_t>(deliverables[i].cols),
-      deliverables[i].kernel}...};
+      &flattened<i>}...};
 }(std::make_index_sequence<count>{});
 
-thread_local std::string last_error;
+// The calling thread's last failure. A plain buffer, with no constructor or
+// destructor to run on first use, keeps a successful call's bookkeeping to
+// one store.
+thread_local char last_error[512];
 
-bipedkin_status fail(bipedkin_status status, std::string message) {
-  last_error = std::move(message);
+bipedkin_status fail(bipedkin_status status, std::string_view message) {
+  const std::size_t n = std::min(message.size(), sizeof last_error - 1);
+  std::memcpy(last_error, message.data(), n);
+  last_error[n] = '\0';
   return status;
 }
 
 bipedkin_status ok() {
-  last_error.clear();
+  last_error[0] = '\0';
   return BIPEDKIN_OK;
 }
 
@@ -79,8 +94,9 @@ bipedkin_status check(const bipedkin_evaluator* e, const double* x, std::size_t 
   if (n > 0 && x == nullptr && e->input == BIPEDKIN_INPUT_STATE) {
     return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": no state given");
   }
-  if (n > std::numeric_limits<std::size_t>::max() / (e->rows * e->cols * sizeof(double)) ||
-      n > std::numeric_limits<std::size_t>::max() / (BIPEDKIN_STATE_SIZE * sizeof(double))) {
+  // One state always fits; the division is left to batches.
+  if (n > 1 && (n > std::numeric_limits<std::size_t>::max() / (e->rows * e->cols * sizeof(double)) ||
+                n > std::numeric_limits<std::size_t>::max() / (BIPEDKIN_STATE_SIZE * sizeof(double)))) {
     return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": too many states");
   }
   return BIPEDKIN_OK;
@@ -147,7 +163,7 @@ bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* e, const double* x
   return ok();
 }
 
-const char* bipedkin_last_error(void) { return last_error.c_str(); }
+const char* bipedkin_last_error(void) { return last_error; }
 
 const char* bipedkin_version(void) { return BIPEDKIN_VERSION; }
 

@@ -71,7 +71,7 @@ BIPEDKIN_API bipedkin_status bipedkin_eval(const bipedkin_evaluator* evaluator, 
 BIPEDKIN_API bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* evaluator, const double* x, size_t n,
                                                  double* out, unsigned flags, unsigned threads);
 
-/* The calling thread's last failure, or "" after success. */
+/* The calling thread's last failure (at most 511 bytes), or "" after success. */
 BIPEDKIN_API const char* bipedkin_last_error(void);
 
 /* The library's version, "MAJOR.MINOR.PATCH". */
