@@ -14,6 +14,11 @@
 //                   deliverable a family;
 //   entry/NAME      the same deliverable's mexFunction called directly,
 //                   outside the call boundary, and its output destroyed;
+//   capi/NAME       the same deliverable through the C library, one state
+//                   per bipedkin_eval call;
+//   capi_batch/NAME the whole pool in one bipedkin_eval_batch call on the
+//                   calling thread (its time divided by the pool's size in
+//                   the summary: the cost per state);
 //   kdl/...         Orocos KDL on the same quantities, where it is found;
 //   ours/toe_sole_pose  pos_toe_sole_l and rot_toe_sole_l, the two calls
 //                   that give what KDL's one pose call gives.
@@ -35,6 +40,7 @@
 #include <vector>
 
 #include "bench/recording/recording.hpp"
+#include "bipedkin.h"
 #include "bipedkin/host.hpp"
 #include "arithmetic.hpp"
 #include "kernels.hpp"
@@ -251,6 +257,56 @@ void set_up_host() {
   }
 }
 
+// The C library on the same deliverables: per state in single calls, and per
+// state in one batch of the whole pool (stored column by column, as a caller
+// of the library stores it).
+std::vector<double> pool_columns;
+
+void run_capi(benchmark::State& st, const bipedkin_evaluator* e) {
+  alignas(64) double out[max_output] = {};
+  benchmark::DoNotOptimize(out);
+  std::size_t i = 0;
+  for (auto _ : st) {
+    bipedkin_eval(e, state_at(i++), out, 0);
+    benchmark::ClobberMemory();
+  }
+}
+
+void run_capi_batch(benchmark::State& st, const bipedkin_evaluator* e) {
+  std::vector<double> out(pool_size * bipedkin_rows(e) * bipedkin_cols(e));
+  benchmark::DoNotOptimize(out.data());
+  for (auto _ : st) {
+    bipedkin_eval_batch(e, pool_columns.data(), pool_size, out.data(), 0, 1);
+    benchmark::ClobberMemory();
+  }
+  st.counters["states"] = pool_size;
+}
+
+void set_up_capi() {
+  for (std::size_t s = 0; s < pool_size; ++s) pool_columns.insert(pool_columns.end(), state_at(s), state_at(s) + state_size);
+  for (const char* name : host_family_members) {
+    const Kernel& k = kernel_named(name);
+    const bipedkin_evaluator* e = nullptr;
+    if (bipedkin_find(name, &e) != BIPEDKIN_OK) fail(std::string(name) + ": " + bipedkin_last_error());
+    // The library's results are the kernel's, single and batched.
+    std::vector<double> batch(pool_size * k.size);
+    if (bipedkin_eval_batch(e, pool_columns.data(), pool_size, batch.data(), BIPEDKIN_ZERO_FILL, 1) != BIPEDKIN_OK) {
+      fail(std::string(name) + ": " + bipedkin_last_error());
+    }
+    for (std::size_t s = 0; s < pool_size; ++s) {
+      std::array<double, max_output> one{};
+      bipedkin_eval(e, state_at(s), one.data(), BIPEDKIN_ZERO_FILL);
+      const double* expected = k.expected.data() + s * k.size;
+      if (max_difference(one.data(), expected, k.size) != 0.0 ||
+          max_difference(batch.data() + s * k.size, expected, k.size) != 0.0) {
+        fail(std::string(name) + ": the C library and the kernel disagree");
+      }
+    }
+    benchmark::RegisterBenchmark(("capi/" + std::string(name)).c_str(), run_capi, e);
+    benchmark::RegisterBenchmark(("capi_batch/" + std::string(name)).c_str(), run_capi_batch, e);
+  }
+}
+
 #if BIPEDKIN_HAVE_KDL
 std::unique_ptr<bipedkin::bench::kdl::Comparison> kdl;
 
@@ -332,6 +388,7 @@ int main(int argc, char** argv) {
     }
   }
   set_up_host();
+  set_up_capi();
   register_ours_pose();
 #if BIPEDKIN_HAVE_KDL
   set_up_kdl();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Summarizes a run of bipedkin_bench (Google Benchmark JSON, with median
 aggregates): per deliverable the kernel's median ns, its trig floor and the
-plain reference; the host call and KDL comparisons; the goals. Writes
+plain reference; the host call, C library and KDL comparisons; the goals. Writes
 summary.json and kernels_vs_floor.svg into the output folder and prints the
 tables as Markdown. Times are the process's CPU time per call unless
 --clock real is given.
@@ -85,6 +85,8 @@ def load(path, clock):
             median[name] = b[clock] * scale
             if "sincos" in b:
                 counters[name] = int(round(b["sincos"]))
+            if "states" in b:
+                counters[name] = int(round(b["states"]))
         elif b["aggregate_name"] == "cv":
             cv[name] = b[clock]  # a fraction
     if not median:
@@ -124,6 +126,18 @@ def summarize(context, median, cv, counters):
                          "entry_overhead_ns": entry - k if entry is not None else None})
 
     host.sort(key=lambda h: table_order(h["name"]))
+    # The C library: a single call, and one state's share of a batch of the pool.
+    capi = []
+    for n in median:
+        if n.startswith("capi/"):
+            name = n[len("capi/"):]
+            k = median["kernel/" + name]
+            batch = "capi_batch/" + name
+            per_state = median[batch] / counters[batch] if batch in median and counters.get(batch) else None
+            capi.append({"name": name, "family": family_of(name), "kernel_ns": k, "single_ns": median[n],
+                         "single_overhead_ns": median[n] - k, "batch_per_state_ns": per_state,
+                         "batch_overhead_ns": per_state - k if per_state is not None else None})
+    capi.sort(key=lambda c: table_order(c["name"]))
     kdl = []
     pairs = {"toe_sole_pose": "ours/toe_sole_pose", "jac_hip_abduction_l": "kernel/jac_hip_abduction_l",
              "jacdot_mount_l": "kernel/jacdot_mount_l"}
@@ -169,6 +183,7 @@ def summarize(context, median, cv, counters):
         "goals": goals,
         "deliverables": rows,
         "host": host,
+        "capi": capi,
         "kdl": kdl,
     }
 
@@ -247,6 +262,15 @@ def markdown(summary):
             h["name"], h["kernel_ns"], h["host_ns"], h["overhead_ns"], "-" if e is None else "%.1f" % e,
             "-" if e is None else "%.1f" % h["entry_overhead_ns"]))
     lines.append("")
+    if summary.get("capi"):
+        lines.append("| C library | kernel ns | bipedkin_eval ns | overhead ns | per state in a batch ns | overhead ns |")
+        lines.append("|---|---|---|---|---|---|")
+        for c in summary["capi"]:
+            b = c["batch_per_state_ns"]
+            lines.append("| %s | %.1f | %.1f | %+.1f | %s | %s |" % (
+                c["name"], c["kernel_ns"], c["single_ns"], c["single_overhead_ns"],
+                "-" if b is None else "%.1f" % b, "-" if b is None else "%+.1f" % c["batch_overhead_ns"]))
+        lines.append("")
     lines.append("| goal | measured | target | met |")
     lines.append("|---|---|---|---|")
     for key, g in summary["goals"].items():
