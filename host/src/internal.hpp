@@ -1,6 +1,7 @@
 // Internals of the built-in host shared by libmx and libmex.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <string>
@@ -8,12 +9,61 @@
 
 #include "bipedkin/host.hpp"
 
+// An array's dimensions. Up to four are held in the record itself, so that
+// creating the arrays a deliverable returns takes no allocation for them;
+// more go to the heap.
+class Dimensions {
+ public:
+  Dimensions() = default;  // 0x0
+  Dimensions(mwSize m, mwSize n) : local_{m, n, 0, 0} {}
+  Dimensions(const mwSize* d, std::size_t n) { assign(d, n); }
+  Dimensions(const Dimensions& other) { assign(other.data(), other.size()); }
+  Dimensions& operator=(const Dimensions& other) {
+    if (this != &other) assign(other.data(), other.size());
+    return *this;
+  }
+
+  std::size_t size() const { return n_; }
+  const mwSize* data() const { return n_ > local_count ? heap_.data() : local_; }
+  mwSize* data() { return n_ > local_count ? heap_.data() : local_; }
+  const mwSize* begin() const { return data(); }
+  const mwSize* end() const { return data() + n_; }
+  mwSize operator[](std::size_t i) const { return data()[i]; }
+  mwSize& operator[](std::size_t i) { return data()[i]; }
+
+  // Keeps the first dimension and makes the array two-dimensional.
+  void make_matrix() {
+    const mwSize m = data()[0];
+    heap_.clear();
+    n_ = 2;
+    local_[0] = m;
+    local_[1] = 0;
+  }
+
+ private:
+  static constexpr std::size_t local_count = 4;
+
+  void assign(const mwSize* d, std::size_t n) {
+    if (n > local_count) {
+      heap_.assign(d, d + n);
+    } else {
+      std::copy(d, d + n, local_);
+      heap_.clear();
+    }
+    n_ = n;
+  }
+
+  std::size_t n_ = 2;
+  mwSize local_[local_count] = {0, 0, 0, 0};
+  std::vector<mwSize> heap_;
+};
+
 // The array record behind the opaque mxArray.
 struct mxArray_tag {
   mxClassID class_id = mxDOUBLE_CLASS;
   bool complex = false;
   bool sparse = false;
-  std::vector<mwSize> dims{0, 0};
+  Dimensions dims;
   void* real = nullptr;  // numeric, logical and char data; sparse nonzeros
   void* imag = nullptr;
   mwIndex* ir = nullptr;  // sparse row indices (nzmax)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <numeric>
 
@@ -14,7 +15,6 @@
 namespace bipedkin::host {
 namespace {
 
-std::atomic<std::size_t> live{0};
 
 // What the host tracks while one call runs on this thread.
 struct CallContext {
@@ -26,8 +26,53 @@ struct CallContext {
   std::vector<void*> blocks;     // mxMalloc blocks not attached to an array
 };
 
-thread_local CallContext* current = nullptr;
-thread_local unsigned char idle_interrupt = 0;
+// libmx is loaded with the host program (or a deliverable), never on its own
+// later, so its per-thread state can sit in the static TLS block: reached
+// from the thread pointer directly instead of through __tls_get_addr, which
+// a call through the host would otherwise pass a dozen times.
+#define BIPEDKIN_STATIC_TLS [[gnu::tls_model("initial-exec")]]
+BIPEDKIN_STATIC_TLS thread_local CallContext* current = nullptr;
+BIPEDKIN_STATIC_TLS thread_local unsigned char idle_interrupt = 0;
+
+// Arrays and blocks alive, counted per thread so that an allocation costs
+// no locked instruction; live_allocations() adds the threads' counts up. A
+// thread's count may go negative (it freed what another allocated). The
+// count itself needs no construction (so reaching it costs no guard); a
+// thread registers it on its first allocation, and its registration folds
+// it into `retired` when the thread ends.
+struct LiveRegistry {
+  std::mutex mutex;
+  std::vector<const std::atomic<std::ptrdiff_t>*> threads;
+  std::ptrdiff_t retired = 0;
+};
+LiveRegistry& live_registry() {
+  static auto* registry = new LiveRegistry;  // never destroyed: threads may end after static destruction
+  return *registry;
+}
+BIPEDKIN_STATIC_TLS thread_local std::atomic<std::ptrdiff_t> live_count{0};
+BIPEDKIN_STATIC_TLS thread_local bool live_registered = false;
+struct LiveRegistration {
+  LiveRegistration() {
+    LiveRegistry& r = live_registry();
+    const std::lock_guard lock(r.mutex);
+    r.threads.push_back(&live_count);
+  }
+  ~LiveRegistration() {
+    LiveRegistry& r = live_registry();
+    const std::lock_guard lock(r.mutex);
+    r.retired += live_count.load();
+    std::erase(r.threads, &live_count);
+  }
+};
+[[gnu::noinline, gnu::cold]] void register_live_count() {
+  thread_local LiveRegistration registration;
+  live_registered = true;
+}
+// Only the owning thread writes its count.
+void count_live(std::ptrdiff_t d) {
+  if (!live_registered) [[unlikely]] register_live_count();
+  live_count.store(live_count.load(std::memory_order_relaxed) + d, std::memory_order_relaxed);
+}
 
 void forget(std::vector<void*>& list, void* p) {
   const auto it = std::find(list.rbegin(), list.rend(), p);
@@ -59,11 +104,14 @@ void* block_alloc(std::size_t size, bool zero) {
   const bool clear = zero && bytes <= small_block;
   void* raw = zero && !clear ? std::calloc(1, bytes) : std::malloc(bytes);
   if (raw == nullptr) throw std::bad_alloc();
-  if (clear) std::memset(raw, 0, bytes);
   auto* h = static_cast<BlockHeader*>(raw);
+  // Only the data is cleared (the header is written next): clearing the
+  // whole block would let the compiler turn malloc and memset back into
+  // calloc.
+  if (clear) std::memset(h + 1, 0, size);
   h->size = size;
   h->magic = block_magic;
-  ++live;
+  count_live(1);
   return h + 1;
 }
 
@@ -72,7 +120,7 @@ void block_free(void* p) {
   BlockHeader* h = header_of(p);
   h->magic = 0;
   std::free(h);
-  --live;
+  count_live(-1);
 }
 
 void fill_doubles(void* p, std::size_t bytes, double value) {
@@ -126,23 +174,73 @@ std::size_t element_size(mxClassID c) {
 
 bool is_numeric_class(mxClassID c) { return c >= mxDOUBLE_CLASS && c <= mxUINT64_CLASS; }
 
-std::size_t count_of(const std::vector<mwSize>& dims) {
+std::size_t count_of(const Dimensions& dims) {
   return std::accumulate(dims.begin(), dims.end(), std::size_t{1}, std::multiplies<>());
 }
 
-std::vector<mwSize> normalized(mwSize ndim, const mwSize* dims) {
-  std::vector<mwSize> d(dims, dims + ndim);
-  while (d.size() < 2) d.push_back(d.empty() ? 0 : 1);
-  while (d.size() > 2 && d.back() == 1) d.pop_back();
-  return d;
+// At least two dimensions (no dimension at all is 0x1, one is a column),
+// and no trailing singleton beyond the second.
+Dimensions normalized(mwSize ndim, const mwSize* dims) {
+  if (ndim < 2) {
+    const mwSize two[2] = {ndim == 0 ? 0 : dims[0], 1};
+    return Dimensions(two, 2);
+  }
+  while (ndim > 2 && dims[ndim - 1] == 1) --ndim;
+  return Dimensions(dims, ndim);
+}
+
+// Storage of destroyed array records, kept by the thread for its next ones:
+// a call creates and destroys an array or two, and taking the storage from
+// here costs less than malloc and free. The cache needs no construction;
+// the first record put into it registers an owner that frees what is left
+// when the thread ends.
+struct RecordCache {
+  static constexpr std::size_t capacity = 16;
+  void* storage[capacity];
+  std::size_t count;
+  bool owned;
+};
+BIPEDKIN_STATIC_TLS thread_local RecordCache record_cache{};
+
+struct RecordCacheOwner {
+  ~RecordCacheOwner() {
+    for (std::size_t i = 0; i < record_cache.count; ++i) ::operator delete(record_cache.storage[i]);
+    record_cache.count = 0;
+    record_cache.owned = false;
+  }
+};
+[[gnu::noinline, gnu::cold]] void own_record_cache() {
+  thread_local RecordCacheOwner owner;
+  record_cache.owned = true;
+}
+
+void* record_storage() {
+  RecordCache& c = record_cache;
+  return c.count > 0 ? c.storage[--c.count] : ::operator new(sizeof(mxArray_tag));
+}
+
+void free_record(mxArray* a) {
+  a->~mxArray_tag();
+  RecordCache& c = record_cache;
+  if (!c.owned) [[unlikely]] own_record_cache();
+  if (c.count < RecordCache::capacity) {
+    c.storage[c.count++] = a;
+  } else {
+    ::operator delete(a);
+  }
 }
 
 // A new array record, owned by the running call if there is one.
-mxArray* new_array(mxClassID class_id, std::vector<mwSize> dims) {
-  // Built with its dimensions, not assigned them: the default {0, 0} would
-  // cost an allocation of its own on every array.
-  auto* a = new mxArray_tag{.class_id = class_id, .dims = std::move(dims), .field_names = {}, .elements = {}};
-  ++live;
+mxArray* new_array(mxClassID class_id, const Dimensions& dims) {
+  void* storage = record_storage();
+  mxArray* a;
+  try {
+    a = new (storage) mxArray_tag{.class_id = class_id, .dims = dims, .field_names = {}, .elements = {}};
+  } catch (...) {
+    ::operator delete(storage);
+    throw;
+  }
+  count_live(1);
   if (current != nullptr) {
     ++current->allocations;
     a->temporary = true;
@@ -151,8 +249,8 @@ mxArray* new_array(mxClassID class_id, std::vector<mwSize> dims) {
   return a;
 }
 
-mxArray* numeric_array(std::vector<mwSize> dims, mxClassID class_id, mxComplexity flag) {
-  mxArray* a = new_array(class_id, std::move(dims));
+mxArray* numeric_array(const Dimensions& dims, mxClassID class_id, mxComplexity flag) {
+  mxArray* a = new_array(class_id, dims);
   const std::size_t n = count_of(a->dims);
   a->real = data_block(class_id, n, element_size(class_id));
   if (flag == mxCOMPLEX && is_numeric_class(class_id)) {
@@ -162,8 +260,8 @@ mxArray* numeric_array(std::vector<mwSize> dims, mxClassID class_id, mxComplexit
   return a;
 }
 
-mxArray* container(mxClassID class_id, std::vector<mwSize> dims, int nfields, const char** names) {
-  mxArray* a = new_array(class_id, std::move(dims));
+mxArray* container(mxClassID class_id, const Dimensions& dims, int nfields, const char** names) {
+  mxArray* a = new_array(class_id, dims);
   for (int i = 0; i < nfields; ++i) a->field_names.emplace_back(names[i]);
   a->elements.assign(count_of(a->dims) * static_cast<std::size_t>(std::max(nfields, 1)), nullptr);
   if (class_id == mxSTRUCT_CLASS && nfields == 0) a->elements.clear();
@@ -195,8 +293,8 @@ void destroy(mxArray* a) {
   block_free(a->imag);
   block_free(a->ir);
   block_free(a->jc);
-  delete a;
-  --live;
+  free_record(a);
+  count_live(-1);
 }
 
 // UTF-8 to UTF-16 code units.
@@ -265,7 +363,13 @@ MexError::MexError(std::string identifier, std::string message)
       message_(std::move(message)) {}
 MexError::~MexError() = default;
 
-std::size_t live_allocations() { return live.load(); }
+std::size_t live_allocations() {
+  LiveRegistry& r = live_registry();
+  const std::lock_guard lock(r.mutex);
+  std::ptrdiff_t n = r.retired;
+  for (const auto* c : r.threads) n += c->load(std::memory_order_relaxed);
+  return static_cast<std::size_t>(n);
+}
 
 unsigned char* interrupt_flag() { return current != nullptr ? &current->interrupt : &idle_interrupt; }
 
@@ -277,7 +381,7 @@ CallResult call_entry(EntryPoint entry, int nlhs, std::span<const mxArray* const
                       const CallOptions& options, LoadedLibrary* library) {
   // The calling thread's context is reused from call to call, so that a call
   // costs no bookkeeping allocations once the lists have grown.
-  thread_local CallContext context;
+  BIPEDKIN_STATIC_TLS thread_local CallContext context;
   if (current != nullptr) throw std::logic_error("bipedkin host: nested MEX calls are not supported");
   context.fill = options.fill;
   context.interrupt = options.interrupt ? 1 : 0;
@@ -567,7 +671,7 @@ int mxSetDimensions(mxArray* a, const mwSize* dims, mwSize ndim) {
 void mxSetM(mxArray* a, mwSize m) { a->dims[0] = m; }
 
 void mxSetN(mxArray* a, mwSize n) {
-  a->dims.resize(2);
+  a->dims.make_matrix();
   a->dims[1] = n;
 }
 
