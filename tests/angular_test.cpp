@@ -219,7 +219,9 @@ TEST(AngularJacobian, WritesExactlyItsElements) {
   };
   for (const auto& [jacobian, expected] : written) EXPECT_EQ(written_elements(jacobian, x), expected) << jacobian;
   for (const auto& d : expected_deliverables()) {
-    if (d.name.rfind("omega_", 0) == 0) EXPECT_EQ(written_elements(d.name, x), (std::vector<std::size_t>{0, 1, 2}));
+    if (d.name.rfind("omega_", 0) == 0) {
+      EXPECT_EQ(written_elements(d.name, x), (std::vector<std::size_t>{0, 1, 2}));
+    }
   }
 }
 

@@ -107,7 +107,9 @@ TEST(Rotation, ReadsOnlyItsChainAndTheLegsAreTheSameFunction) {
         for (int k = 4; k <= 6; ++k) y[k - 1] = x[k - 1];
         for (int j = 1; j <= chain_length(site); ++j) y[coord(side, j) - 1] = x[coord(side, j) - 1];
         EXPECT_TRUE(identical(eval(name(site, side), y), base));
-        if (side == 'l') EXPECT_TRUE(identical(eval(name(site, 'r'), swap_legs(x)), base));
+        if (side == 'l') {
+          EXPECT_TRUE(identical(eval(name(site, 'r'), swap_legs(x)), base));
+        }
       }
     }
   }
@@ -147,7 +149,9 @@ TEST(Rotation, CoaxialAndParallelJointsActThroughTheSumOfTheirAngles) {
       } else {
         EXPECT_TRUE(near(eval(name(site, side), y), r, 1e-15));
       }
-      if (chain_length(site) >= 5) EXPECT_TRUE(near(eval(name(site, side), z), r, 1e-15));
+      if (chain_length(site) >= 5) {
+        EXPECT_TRUE(near(eval(name(site, side), z), r, 1e-15));
+      }
     }
   }
 }

@@ -52,13 +52,13 @@ class BIPEDKIN_HOST_API MexError : public std::runtime_error {
 struct CallOptions {
   // Value written into every element of new numeric data (arrays created by
   // the host and mxMalloc blocks) instead of zero.
-  std::optional<double> fill;
+  std::optional<double> fill = std::nullopt;
   // The host's interrupt flag as the deliverable finds it; a deliverable
   // that polls it (the constraint run time does) abandons the call.
   bool interrupt = false;
   // The input count the entry point is told, when it is to differ from the
   // number of inputs passed: only smaller, or negative (a host that misbehaves).
-  std::optional<int> nrhs;
+  std::optional<int> nrhs = std::nullopt;
 };
 
 struct CallResult {
