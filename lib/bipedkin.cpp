@@ -73,8 +73,11 @@ unsigned automatic_threads(std::size_t n) {
     const unsigned long v = std::strtoul(env, &end, 10);
     if (*end == '\0' && v >= 1 && v <= 1024) return static_cast<unsigned>(v);
   }
-  const std::size_t useful = std::max<std::size_t>(n / states_per_thread, 1);
-  return static_cast<unsigned>(std::min<std::size_t>(std::max(std::thread::hardware_concurrency(), 1u), useful));
+  const std::size_t useful = n / states_per_thread;
+  if (useful <= 1) return 1;
+  // Asked once: glibc reads the count of cores from /sys on every call.
+  static const unsigned cores = std::max(std::thread::hardware_concurrency(), 1u);
+  return static_cast<unsigned>(std::min<std::size_t>(cores, useful));
 }
 
 void evaluate_range(const bipedkin_evaluator& e, const double* x, std::size_t first, std::size_t last, double* out,
