@@ -199,6 +199,7 @@ struct RecordCache {
   void* storage[capacity];
   std::size_t count;
   bool owned;
+  bool closed;  // the thread is ending: records are freed, not kept
 };
 BIPEDKIN_STATIC_TLS thread_local RecordCache record_cache{};
 
@@ -207,6 +208,7 @@ struct RecordCacheOwner {
     for (std::size_t i = 0; i < record_cache.count; ++i) ::operator delete(record_cache.storage[i]);
     record_cache.count = 0;
     record_cache.owned = false;
+    record_cache.closed = true;
   }
 };
 [[gnu::noinline, gnu::cold]] void own_record_cache() {
@@ -222,7 +224,13 @@ void* record_storage() {
 void free_record(mxArray* a) {
   a->~mxArray_tag();
   RecordCache& c = record_cache;
-  if (!c.owned) [[unlikely]] own_record_cache();
+  if (!c.owned) [[unlikely]] {
+    if (c.closed) {
+      ::operator delete(a);
+      return;
+    }
+    own_record_cache();
+  }
   if (c.count < RecordCache::capacity) {
     c.storage[c.count++] = a;
   } else {
