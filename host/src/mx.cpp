@@ -39,7 +39,8 @@ BIPEDKIN_STATIC_TLS thread_local unsigned char idle_interrupt = 0;
 // thread's count may go negative (it freed what another allocated). The
 // count itself needs no construction (so reaching it costs no guard); a
 // thread registers it on its first allocation, and its registration folds
-// it into `retired` when the thread ends.
+// it into `retired` when the thread ends (what the ending thread still
+// allocates or frees goes there directly).
 struct LiveRegistry {
   std::mutex mutex;
   std::vector<const std::atomic<std::ptrdiff_t>*> threads;
@@ -49,29 +50,44 @@ LiveRegistry& live_registry() {
   static auto* registry = new LiveRegistry;  // never destroyed: threads may end after static destruction
   return *registry;
 }
+enum class LiveState : unsigned char { unregistered, registered, retired };
 BIPEDKIN_STATIC_TLS thread_local std::atomic<std::ptrdiff_t> live_count{0};
-BIPEDKIN_STATIC_TLS thread_local bool live_registered = false;
+BIPEDKIN_STATIC_TLS thread_local LiveState live_state = LiveState::unregistered;
 struct LiveRegistration {
   LiveRegistration() {
     LiveRegistry& r = live_registry();
     const std::lock_guard lock(r.mutex);
     r.threads.push_back(&live_count);
+    live_state = LiveState::registered;
   }
   ~LiveRegistration() {
     LiveRegistry& r = live_registry();
     const std::lock_guard lock(r.mutex);
     r.retired += live_count.load();
     std::erase(r.threads, &live_count);
+    live_state = LiveState::retired;
   }
 };
-[[gnu::noinline, gnu::cold]] void register_live_count() {
-  thread_local LiveRegistration registration;
-  live_registered = true;
-}
 // Only the owning thread writes its count.
-void count_live(std::ptrdiff_t d) {
-  if (!live_registered) [[unlikely]] register_live_count();
+void add_to_live_count(std::ptrdiff_t d) {
   live_count.store(live_count.load(std::memory_order_relaxed) + d, std::memory_order_relaxed);
+}
+[[gnu::noinline, gnu::cold]] void count_live_slowly(std::ptrdiff_t d) {
+  if (live_state == LiveState::unregistered) {
+    thread_local LiveRegistration registration;
+    add_to_live_count(d);
+  } else {
+    LiveRegistry& r = live_registry();
+    const std::lock_guard lock(r.mutex);
+    r.retired += d;
+  }
+}
+void count_live(std::ptrdiff_t d) {
+  if (live_state != LiveState::registered) [[unlikely]] {
+    count_live_slowly(d);
+    return;
+  }
+  add_to_live_count(d);
 }
 
 void forget(std::vector<void*>& list, void* p) {
