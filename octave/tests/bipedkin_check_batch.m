@@ -7,19 +7,11 @@ function bipedkin_check_batch(reference_file, mex_dir)
 % with the batch deliverable's identifiers.
   addpath(mex_dir);
   ref = bipedkin_read_reference(reference_file);
-  checks = 0;
-  failures = {};
-
-  function expect(ok, varargin)
-    checks = checks + 1;
-    if ~ok
-      failures{end + 1} = sprintf(varargin{:});
-    end
-  end
+  t = bipedkin_checks('batch');
 
   function same_page(y, expected, d, what)
     [same, why] = bipedkin_same_bits(y, expected, d.rows, d.cols);
-    expect(same, '%s %s: %s', d.name, what, why);
+    t.expect(same, '%s %s: %s', d.name, what, why);
   end
 
   names = {};
@@ -38,7 +30,7 @@ function bipedkin_check_batch(reference_file, mex_dir)
     try
       y = bipedkin_batch(d.name, x);
     catch err
-      expect(false, '%s: bipedkin_batch raised %s: %s', d.name, err.identifier, err.message);
+      t.expect(false, '%s: bipedkin_batch raised %s: %s', d.name, err.identifier, err.message);
       continue;
     end
     n = size(x, 2);
@@ -48,7 +40,7 @@ function bipedkin_check_batch(reference_file, mex_dir)
       expected_size = [d.rows, d.cols, n];
     end
     expected_size = size(zeros(expected_size));  % as Octave gives it: no trailing 1
-    expect(isequal(size(y), expected_size), '%s: batch size %s, not %s', d.name, mat2str(size(y)), ...
+    t.expect(isequal(size(y), expected_size), '%s: batch size %s, not %s', d.name, mat2str(size(y)), ...
            mat2str(expected_size));
     if numel(y) ~= d.rows * d.cols * n
       continue;
@@ -72,11 +64,11 @@ function bipedkin_check_batch(reference_file, mex_dir)
   x = ref.states(1).x;
   some = names([1, end, round(end / 2)]);
   c = bipedkin_batch(some, [x, x]);
-  expect(iscell(c) && isequal(size(c), size(some)), 'a cell of names gives %s', class(c));
+  t.expect(iscell(c) && isequal(size(c), size(some)), 'a cell of names gives %s', class(c));
   for k = 1:numel(some)
-    expect(isequal(c{k}, bipedkin_batch(some{k}, [x, x])), 'cell entry %s differs', some{k});
+    t.expect(isequal(c{k}, bipedkin_batch(some{k}, [x, x])), 'cell entry %s differs', some{k});
   end
-  expect(isempty(bipedkin_batch('pos_knee_l', zeros(44, 0))), 'no states give a non-empty result');
+  t.expect(isempty(bipedkin_batch('pos_knee_l', zeros(44, 0))), 'no states give a non-empty result');
 
   % Refusals: identifier and message.
   refusals = {
@@ -93,18 +85,18 @@ function bipedkin_check_batch(reference_file, mex_dir)
     [args, id] = r{1}{:};
     try
       bipedkin_batch(args{:});
-      expect(false, 'bipedkin_batch accepted a call it must refuse with %s', id);
+      t.expect(false, 'bipedkin_batch accepted a call it must refuse with %s', id);
     catch err
-      expect(strcmp(err.identifier, id), 'refused with %s, not %s', err.identifier, id);
+      t.expect(strcmp(err.identifier, id), 'refused with %s, not %s', err.identifier, id);
     end
   end
   try
     [a, b] = bipedkin_batch('pos_knee_l', x);
-    expect(false, 'two outputs were accepted');
+    t.expect(false, 'two outputs were accepted');
   catch err
-    expect(strcmp(err.identifier, 'bipedkin:batch:maxlhs'), 'two outputs refused with %s', err.identifier);
+    t.expect(strcmp(err.identifier, 'bipedkin:batch:maxlhs'), 'two outputs refused with %s', err.identifier);
   end
 
   printf('%d evaluators batched\n', numel(names));
-  bipedkin_report('batch', checks, failures);
+  t.report();
 end

@@ -6,15 +6,7 @@ function bipedkin_check_build_mex(reference_file, source_dir, work_dir)
 % returns one instead of raising) into an error naming the deliverable.
   addpath(fullfile(source_dir, 'octave'));
   ref = bipedkin_read_reference(reference_file);
-  checks = 0;
-  failures = {};
-
-  function expect(ok, varargin)
-    checks = checks + 1;
-    if ~ok
-      failures{end + 1} = sprintf(varargin{:});
-    end
-  end
+  t = bipedkin_checks('build_mex');
 
   if exist(work_dir, 'dir')
     confirm_recursive_rmdir(false, 'local');
@@ -24,7 +16,7 @@ function bipedkin_check_build_mex(reference_file, source_dir, work_dir)
 
   % A name that is no deliverable.
   [raised, id] = bipedkin_call('build_mex', 0, {fullfile(work_dir, 'none'), {'pos_nowhere_l'}});
-  expect(raised && strcmp(id, 'bipedkin:build_mex:unknown'), 'an unknown name raised "%s"', id);
+  t.expect(raised && strcmp(id, 'bipedkin:build_mex:unknown'), 'an unknown name raised "%s"', id);
 
   % A mex command that reports failure through its status, as Octave's does.
   stub = fullfile(work_dir, 'failing_mex');
@@ -36,21 +28,21 @@ function bipedkin_check_build_mex(reference_file, source_dir, work_dir)
   addpath(stub);
   [raised, id, message] = bipedkin_call('build_mex', 0, {fullfile(work_dir, 'failed'), {'pos_mount_l', 'rot_knee_r'}});
   rmpath(stub);
-  expect(raised && strcmp(id, 'bipedkin:build_mex:failed') && ~isempty(strfind(message, 'pos_mount_l')) ...
+  t.expect(raised && strcmp(id, 'bipedkin:build_mex:failed') && ~isempty(strfind(message, 'pos_mount_l')) ...
          && ~isempty(strfind(message, 'rot_knee_r')), 'a failing compile raised %s "%s"', id, message);
 
   % Everything, for real.
   out = fullfile(work_dir, 'mex');
   built = build_mex(out);
   names = {ref.deliverables.name};
-  expect(isempty(setxor(built, names)), 'build_mex built {%s}; the tests expect {%s}', ...
+  t.expect(isempty(setxor(built, names)), 'build_mex built {%s}; the tests expect {%s}', ...
          strjoin(setdiff(built, names), ', '), strjoin(setdiff(names, built), ', '));
 
   addpath(out);
   states = containers.Map({ref.states.name}, {ref.states.x});
   for d = ref.deliverables
     where = which(d.name);
-    expect(strcmp(where, fullfile(out, [d.name '.mex'])), '%s: found %s, not the one build_mex made', d.name, where);
+    t.expect(strcmp(where, fullfile(out, [d.name '.mex'])), '%s: found %s, not the one build_mex made', d.name, where);
     if strcmp(d.form, 'scalar')
       v = d.values(1);
       input = 0;
@@ -60,10 +52,10 @@ function bipedkin_check_build_mex(reference_file, source_dir, work_dir)
     end
     try
       [same, why] = bipedkin_same_bits(feval(d.name, input), v.y, d.rows, d.cols);
-      expect(same, '%s built by build_mex: %s', d.name, why);
+      t.expect(same, '%s built by build_mex: %s', d.name, why);
     catch err
-      expect(false, '%s built by build_mex raised %s: %s', d.name, err.identifier, err.message);
+      t.expect(false, '%s built by build_mex raised %s: %s', d.name, err.identifier, err.message);
     end
   end
-  bipedkin_report('build_mex', checks, failures);
+  t.report();
 end

@@ -9,15 +9,7 @@ function bipedkin_check_constraints(reference_file, mex_dir)
   ref = bipedkin_read_reference(reference_file);
   constraints = ref.deliverables(strcmp({ref.deliverables.form}, 'column'));
   x = zeros(44, 1);
-  checks = 0;
-  failures = {};
-
-  function expect(ok, varargin)
-    checks = checks + 1;
-    if ~ok
-      failures{end + 1} = sprintf(varargin{:});
-    end
-  end
+  t = bipedkin_checks('constraints');
 
   count_id = 'EMLRT:runTime:WrongNumberOfInputs';
   outputs_id = 'EMLRT:runTime:TooManyOutputArguments';
@@ -41,10 +33,10 @@ function bipedkin_check_constraints(reference_file, mex_dir)
     '0x0',                     1, {[]},                    type_id,    'in1 must be a real double array of size 44x1'
   };
 
-  expect(numel(constraints) == 4, 'the reference lists %d constraint deliverables, not 4', numel(constraints));
+  t.expect(numel(constraints) == 4, 'the reference lists %d constraint deliverables, not 4', numel(constraints));
   for d = constraints
     if exist(d.name, 'file') ~= 3
-      expect(false, '%s: no such MEX file', d.name);
+      t.expect(false, '%s: no such MEX file', d.name);
       continue;
     end
     entry = regexprep(d.name, '_mex$', '');
@@ -53,26 +45,26 @@ function bipedkin_check_constraints(reference_file, mex_dir)
       [what, nout, args, id, named] = cases{k, :};
       named = strrep(named, '%ENTRY%', entry);
       [raised, got_id, message] = bipedkin_call(d.name, nout, args);
-      expect(raised && strcmp(got_id, id) && strncmp(message, [d.name ': '], numel(d.name) + 2) ...
+      t.expect(raised && strcmp(got_id, id) && strncmp(message, [d.name ': '], numel(d.name) + 2) ...
              && ~isempty(strfind(message, named)), ...
              '%s (%s): raised=%d %s "%s", expected %s naming "%s"', d.name, what, raised, got_id, message, id, named);
       % The call after a refusal is an ordinary one.
       [same, why] = bipedkin_same_bits(feval(d.name, x), home, d.rows, d.cols);
-      expect(same, '%s after a refused call (%s): %s', d.name, what, why);
+      t.expect(same, '%s after a refused call (%s): %s', d.name, what, why);
     end
 
     % Unloading runs the deliverable's unload hook; it loads again on the
     % next call and answers as before.
     clear(d.name);
     [same, why] = bipedkin_same_bits(feval(d.name, x), home, d.rows, d.cols);
-    expect(same, '%s after it was unloaded: %s', d.name, why);
+    t.expect(same, '%s after it was unloaded: %s', d.name, why);
   end
   clear mex;
   for d = constraints
     home = d.values(strcmp({d.values.state}, 'home')).y;
     [same, why] = bipedkin_same_bits(feval(d.name, x), home, d.rows, d.cols);
-    expect(same, '%s after clear mex: %s', d.name, why);
+    t.expect(same, '%s after clear mex: %s', d.name, why);
   end
 
-  bipedkin_report('constraints', checks, failures);
+  t.report();
 end

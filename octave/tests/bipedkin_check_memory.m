@@ -8,8 +8,7 @@ function bipedkin_check_memory(reference_file, mex_dir)
   ref = bipedkin_read_reference(reference_file);
   limit_kb = 1024;
   x = zeros(44, 1);
-  checks = 0;
-  failures = {};
+  t = bipedkin_checks('memory');
 
   names = [{ref.deliverables(strcmp({ref.deliverables.form}, 'column')).name}, {'pos_toe_sole_l'}];
   runs = [cellfun(@(n) {n, x, 100000, 'calls'}, names, 'UniformOutput', false), ...
@@ -18,10 +17,7 @@ function bipedkin_check_memory(reference_file, mex_dir)
     [name, input, calls, what] = r{1}{:};
     growth = bipedkin_rss_growth(name, input, calls);
     printf('%-30s %6d %-13s resident memory grew by %5d kB\n', name, calls, what, growth);
-    checks = checks + 1;
-    if growth >= limit_kb
-      failures{end + 1} = sprintf('%s: %d %s grew resident memory by %d kB', name, calls, what, growth);
-    end
+    t.expect(growth < limit_kb, '%s: %d %s grew resident memory by %d kB', name, calls, what, growth);
   end
-  bipedkin_report('memory', checks, failures);
+  t.report();
 end

@@ -9,8 +9,7 @@ function bipedkin_check_refusals(reference_file, mex_dir)
   addpath(mex_dir);
   ref = bipedkin_read_reference(reference_file);
   x = zeros(44, 1);
-  checks = 0;
-  failures = {};
+  t = bipedkin_checks('refusals');
 
   count_id = 'MATLAB:Tarnel:invalidNumInputs';
   outputs_id = 'MATLAB:Tarnel:maxlhs';
@@ -88,16 +87,15 @@ function bipedkin_check_refusals(reference_file, mex_dir)
     for k = 1:rows(cases)
       [what, nout, args, id, message] = cases{k, :};
       expected = sprintf('%s: %s', d.name, messages.(message));
-      checks = checks + 1;
       [raised, got_id, got_message] = bipedkin_call(d.name, nout, args);
       if ~raised
-        failures{end + 1} = sprintf('%s (%s): accepted', d.name, what);
-      elseif ~strcmp(got_id, id) || ~strcmp(got_message, expected)
-        failures{end + 1} = sprintf('%s (%s): raised %s "%s", not %s "%s"', d.name, what, ...
-                                    got_id, got_message, id, expected);
+        t.expect(false, '%s (%s): accepted', d.name, what);
+      else
+        t.expect(strcmp(got_id, id) && strcmp(got_message, expected), '%s (%s): raised %s "%s", not %s "%s"', ...
+                 d.name, what, got_id, got_message, id, expected);
       end
     end
   end
 
-  bipedkin_report('refusals', checks, failures);
+  t.report();
 end

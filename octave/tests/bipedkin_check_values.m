@@ -12,19 +12,11 @@ function bipedkin_check_values(reference_file, mex_dir)
   addpath(mex_dir);
   ref = bipedkin_read_reference(reference_file);
   states = containers.Map({ref.states.name}, {ref.states.x});
-  checks = 0;
-  failures = {};
-
-  function expect(ok, varargin)
-    checks = checks + 1;
-    if ~ok
-      failures{end + 1} = sprintf(varargin{:});
-    end
-  end
+  t = bipedkin_checks('values');
 
   for d = ref.deliverables
     where = which(d.name);
-    expect(exist(d.name, 'file') == 3 && strcmp(where, fullfile(mex_dir, [d.name '.mex'])), ...
+    t.expect(exist(d.name, 'file') == 3 && strcmp(where, fullfile(mex_dir, [d.name '.mex'])), ...
            '%s: no %s.mex in %s (found "%s")', d.name, d.name, mex_dir, where);
     if exist(d.name, 'file') ~= 3
       continue;
@@ -50,9 +42,9 @@ function bipedkin_check_values(reference_file, mex_dir)
         try
           y = f(input);
           [same, why] = bipedkin_same_bits(y, v.y, d.rows, d.cols);
-          expect(same, '%s(%s %s): %s', d.name, v.state, label, why);
+          t.expect(same, '%s(%s %s): %s', d.name, v.state, label, why);
         catch err
-          expect(false, '%s(%s %s) raised %s: %s', d.name, v.state, label, err.identifier, err.message);
+          t.expect(false, '%s(%s %s) raised %s: %s', d.name, v.state, label, err.identifier, err.message);
         end
       end
     end
@@ -65,16 +57,16 @@ function bipedkin_check_values(reference_file, mex_dir)
     clear ans;
     try
       f(input{:});
-      expect(exist('ans', 'var') == 1, '%s(x); assigned nothing to ans', d.name);
+      t.expect(exist('ans', 'var') == 1, '%s(x); assigned nothing to ans', d.name);
       if exist('ans', 'var') == 1
         [same, why] = bipedkin_same_bits(ans, d.values(end).y, d.rows, d.cols);
-        expect(same, '%s(x); ans: %s', d.name, why);
+        t.expect(same, '%s(x); ans: %s', d.name, why);
       end
     catch err
-      expect(false, '%s(x); raised %s: %s', d.name, err.identifier, err.message);
+      t.expect(false, '%s(x); raised %s: %s', d.name, err.identifier, err.message);
     end
   end
 
   printf('%d deliverables, %d states\n', numel(ref.deliverables), numel(ref.states));
-  bipedkin_report('values', checks, failures);
+  t.report();
 end
