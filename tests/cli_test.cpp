@@ -164,12 +164,6 @@ TEST(Tool, RefusesMalformedCommandLinesWithStatus64) {
   EXPECT_EQ(run_tool(special).status, 0);
 }
 
-}  // namespace
-}  // namespace bipedkin::testing
-
-namespace bipedkin::testing {
-namespace {
-
 // Tags of a document, checked for nesting: the names of the elements in
 // document order, or an empty list when the document is not well formed.
 std::vector<std::string> element_names(const std::string& doc) {
@@ -232,12 +226,6 @@ TEST(Tool, PlotsBothLegsInTwoViews) {
   EXPECT_EQ(run_tool("plot home -o /nonexistent/dir/pose.svg").status, 64);
 }
 
-}  // namespace
-}  // namespace bipedkin::testing
-
-namespace bipedkin::testing {
-namespace {
-
 TEST(Tool, EvaluatesAScalarInputDeliverable) {
   const ToolRun plain = run_tool("eval dyn_sparsity_9 --format raw");
   ASSERT_EQ(plain.status, 0) << plain.err;
@@ -248,12 +236,6 @@ TEST(Tool, EvaluatesAScalarInputDeliverable) {
   EXPECT_EQ(run_tool("eval dyn_sparsity_9 --nargin 0").err, "MATLAB:Tarnel:invalidNumInputs: One input(s) required (var).\n");
   EXPECT_EQ(run_tool("eval dyn_sparsity_9 home").status, 64);
 }
-
-}  // namespace
-}  // namespace bipedkin::testing
-
-namespace bipedkin::testing {
-namespace {
 
 TEST(Tool, EvaluatesTheStatesOfAFileInOneBatch) {
   std::mt19937_64 rng(24);
