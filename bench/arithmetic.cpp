@@ -26,16 +26,10 @@ namespace {
 
 const auto& table = ::bipedkin_arithmetic::gateway::deliverables;
 
-// Row I's kernel flattened into one function, as the deliverables build it.
-template <std::size_t I>
-[[gnu::flatten, gnu::noinline]] void flattened(double* out, const double* x) {
-  constexpr auto kernel = table[I].kernel;
-  kernel(out, x);
-}
-
+// Each row's kernel flattened into one function, as the deliverables build it.
 template <std::size_t... I>
 constexpr auto make_kernels(std::index_sequence<I...>) {
-  return std::array<KernelFunction, sizeof...(I)>{&flattened<I>...};
+  return std::array<KernelFunction, sizeof...(I)>{&::bipedkin_arithmetic::gateway::flattened_kernel<I>...};
 }
 
 const auto kernels = make_kernels(std::make_index_sequence<std::size(table)>{});

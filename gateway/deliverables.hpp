@@ -56,6 +56,17 @@ enum class Id {
 
 constexpr const Deliverable& deliverable(Id id) { return deliverables[static_cast<int>(id)]; }
 
+// Row i's kernel with everything it calls but the sines and cosines inlined.
+// The kernel is read into a constant first, so that the call is direct from
+// the start: read through the table's row, it stays indirect until after
+// early inlining, and flattening then leaves parts of some kernels out of
+// line.
+template <std::size_t i>
+[[gnu::flatten]] void flattened_kernel(double* out, const double* x) {
+  constexpr Kernel kernel = deliverables[i].kernel;
+  kernel(out, x);
+}
+
 // The table's shapes agree with what the constant tables hold.
 consteval bool table_shapes_agree() {
   for (const Deliverable& d : deliverables) {

@@ -8,20 +8,15 @@
 #endif
 
 namespace {
-constexpr const bipedkin::gateway::Deliverable& self =
-    bipedkin::gateway::deliverable(bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME);
-// The kernel as a constant, so that bipedkin_kernel calls it directly from
-// the start: read through the table's row, the call stays indirect until
-// after early inlining, and flattening then leaves parts of some kernels
-// out of line.
-constexpr bipedkin::gateway::Kernel kernel = self.kernel;
+constexpr bipedkin::gateway::Id id = bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME;
+constexpr const bipedkin::gateway::Deliverable& self = bipedkin::gateway::deliverable(id);
 }
 
 // The kernel, a symbol of its own (not exported) so that its object code can
 // be inspected; everything it calls but the sines and cosines is inlined.
 extern "C" [[gnu::visibility("hidden"), gnu::flatten, gnu::noinline]] void bipedkin_kernel(double* out,
                                                                                          const double* x) {
-  kernel(out, x);
+  bipedkin::gateway::flattened_kernel<static_cast<std::size_t>(id)>(out, x);
 }
 
 extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* plhs[], int nrhs,

@@ -30,21 +30,12 @@ using bipedkin::gateway::deliverables;
 
 constexpr std::size_t count = std::size(deliverables);
 
-// Each kernel with everything it calls but the sines and cosines inlined, as
-// in its deliverable; called through the table otherwise, parts of some
-// kernels would stay out of line.
-template <std::size_t i>
-[[gnu::flatten]] void flattened(double* out, const double* x) {
-  constexpr bipedkin::gateway::Kernel kernel = deliverables[i].kernel;
-  kernel(out, x);
-}
-
 constexpr auto evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
   return std::array<bipedkin_evaluator, count>{bipedkin_evaluator{
       deliverables[i].name,
       deliverables[i].input == bipedkin::gateway::Input::state ? BIPEDKIN_INPUT_STATE : BIPEDKIN_INPUT_SCALAR,
       static_cast<std::size_t>(deliverables[i].rows), static_cast<std::size_t>(deliverables[i].cols),
-      &flattened<i>}...};
+      &bipedkin::gateway::flattened_kernel<i>}...};
 }(std::make_index_sequence<count>{});
 
 // The calling thread's last failure. A plain buffer, with no constructor or
