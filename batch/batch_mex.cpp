@@ -17,6 +17,7 @@
 
 #include "bipedkin.h"
 #include "gateway/host_api.hpp"
+#include "gateway/text.hpp"
 
 namespace {
 
@@ -36,24 +37,19 @@ const bipedkin_evaluator* resolve(const mxArray* name) {
   std::string s = text != nullptr ? text : "";
   mxFree(text);
   const bipedkin_evaluator* e = nullptr;
-  if (bipedkin_find(s.c_str(), &e) != BIPEDKIN_OK) refuse("unknownName", "No evaluator named '" + s + "'.");
+  if (bipedkin_find(s.c_str(), &e) != BIPEDKIN_OK) {
+    refuse("unknownName", "No evaluator named '" + bipedkin::gateway::quoted(s) + "'.");
+  }
   return e;
 }
 
 // X's columns as 44 consecutive doubles each; a sparse X is copied to full
 // storage first (into host memory the call frees).
 const double* states(const mxArray* x) {
-  const std::size_t n = mxGetN(x);
   if (!mxIsSparse(x)) return mxGetPr(x);
-  auto* dense = static_cast<double*>(mxCalloc(state_size * n + 1, sizeof(double)));
-  const auto* ir = mxGetIr(x);
-  const auto* jc = mxGetJc(x);
-  const double* pr = mxGetPr(x);
-  for (std::size_t j = 0; j < n; ++j) {
-    for (auto k = jc[j]; k < jc[j + 1]; ++k) {
-      if (static_cast<std::size_t>(ir[k]) < state_size) dense[static_cast<std::size_t>(ir[k]) + state_size * j] = pr[k];
-    }
-  }
+  const std::size_t size = state_size * mxGetN(x);
+  auto* dense = static_cast<double*>(mxMalloc((size + 1) * sizeof(double)));
+  copy_dense(x, dense, size);
   return dense;
 }
 

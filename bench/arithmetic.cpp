@@ -16,7 +16,7 @@ inline void sincos_stand_in(double angle, double* s, double* c) {
 
 #define BIPEDKIN_SINCOS ::bipedkin_arithmetic_sink::sincos_stand_in
 #define bipedkin bipedkin_arithmetic
-#include "gateway/deliverables.hpp"
+#include "gateway/evaluators.hpp"
 #undef bipedkin
 
 #include "arithmetic.hpp"
@@ -24,18 +24,11 @@ inline void sincos_stand_in(double angle, double* s, double* c) {
 namespace bipedkin::bench {
 namespace {
 
-const auto& table = ::bipedkin_arithmetic::gateway::deliverables;
-
 // Each row's kernel flattened into one function, as the deliverables build it.
-template <std::size_t... I>
-constexpr auto make_kernels(std::index_sequence<I...>) {
-  return std::array<KernelFunction, sizeof...(I)>{&::bipedkin_arithmetic::gateway::flattened_kernel<I>...};
-}
-
-const auto kernels = make_kernels(std::make_index_sequence<std::size(table)>{});
+const auto& kernels = ::bipedkin_arithmetic::gateway::evaluators;
 
 }  // namespace
 
-KernelFunction arithmetic_kernel(std::size_t row) { return row < kernels.size() ? kernels[row] : nullptr; }
+KernelFunction arithmetic_kernel(std::size_t row) { return row < kernels.size() ? kernels[row].kernel : nullptr; }
 
 }  // namespace bipedkin::bench

@@ -45,16 +45,16 @@ std::optional<Elf64_Addr> symbol_value(const std::vector<char>& image, const cha
 
 }  // namespace
 
-ShippedKernel open_kernel(const std::string& name, const std::filesystem::path& dir) {
+ShippedKernel open_kernel(const std::string& name, const std::filesystem::path& dir, const std::string& symbol) {
   const std::filesystem::path file = dir / (name + ".so");
   host::Library library = host::Library::open(name, dir);
   std::ifstream in(file, std::ios::binary);
   const std::vector<char> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const auto kernel = symbol_value(image, "bipedkin_kernel");
+  const auto kernel = symbol_value(image, symbol.c_str());
   const auto entry = symbol_value(image, "mexFunction");
   auto* entry_address = static_cast<char*>(library.symbol("mexFunction"));
   if (!kernel || !entry || entry_address == nullptr) {
-    throw std::runtime_error(file.string() + ": no bipedkin_kernel in its symbol table (stripped?)");
+    throw std::runtime_error(file.string() + ": no " + symbol + " in its symbol table (stripped?)");
   }
   // The load base is where mexFunction landed minus its value in the file.
   char* base = entry_address - *entry;

@@ -1,6 +1,7 @@
 // The kernels as shipped: each deliverable's library opened through the
-// built-in host, and its kernel (the hidden symbol bipedkin_kernel, which
-// dlsym cannot see) found from the library's symbol table.
+// built-in host, and its kernel (the local symbol bipedkin_kernel, which
+// dlsym cannot see, or a run-time row's entry point) found from the
+// library's symbol table.
 #pragma once
 
 #include <filesystem>
@@ -17,8 +18,8 @@ struct ShippedKernel {
   KernelFunction kernel;
 };
 
-// Opens <dir>/<name>.so; throws when the library or its kernel symbol is
-// missing (a stripped library has no symbol table).
-ShippedKernel open_kernel(const std::string& name, const std::filesystem::path& dir);
+// Opens <dir>/<name>.so and finds its function `symbol`; throws when the
+// library or the symbol is missing (a stripped library has no symbol table).
+ShippedKernel open_kernel(const std::string& name, const std::filesystem::path& dir, const std::string& symbol);
 
 }  // namespace bipedkin::bench

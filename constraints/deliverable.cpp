@@ -1,6 +1,6 @@
-// The source of every constraint deliverable, built on the run time
-// (libemlrt): the row of constraints.def named by BIPEDKIN_CONSTRAINT_ENTRY,
-// its entry point, the per-call set-up and tear-down around it, the gateway
+// The source of every deliverable built on the run time (libemlrt): the row
+// of evaluators.def named by BIPEDKIN_DELIVERABLE_NAME, whose entry point is
+// BIPEDKIN_CONSTRAINT_ENTRY (the name without "_mex"); the entry point, the per-call set-up and tear-down around it, the gateway
 // mexFunction, and the build-properties query.
 //
 // A call runs: mexAtExit(_atexit), _initialize (root, interrupt flag,
@@ -18,13 +18,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "constraints/constraints.hpp"
 #include "emlrt.h"
+#include "gateway/evaluators.hpp"
 #include "mex.h"
 #include "resolved_functions.inc"
 
-#ifndef BIPEDKIN_CONSTRAINT_ENTRY
-#error "define BIPEDKIN_CONSTRAINT_ENTRY as the entry point of a row of constraints.def"
+#if !defined(BIPEDKIN_DELIVERABLE_NAME) || !defined(BIPEDKIN_CONSTRAINT_ENTRY)
+#error "define BIPEDKIN_DELIVERABLE_NAME as a run-time row of evaluators.def and BIPEDKIN_CONSTRAINT_ENTRY as its entry point"
 #endif
 
 #define BIPEDKIN_JOIN2(a, b) a##b
@@ -34,15 +34,20 @@
 #define ENTRY_TERMINATE BIPEDKIN_JOIN(BIPEDKIN_CONSTRAINT_ENTRY, _terminate)
 #define ENTRY_ATEXIT BIPEDKIN_JOIN(BIPEDKIN_CONSTRAINT_ENTRY, _atexit)
 #define EXPORT extern "C" [[gnu::visibility("default")]]
+#define BIPEDKIN_STRING2(a) #a
+#define BIPEDKIN_STRING(a) BIPEDKIN_STRING2(a)
 
 namespace {
 
-using namespace bipedkin::constraints;
+using Row = bipedkin::gateway::RowNamed<bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME>;
+using K = Row::kernel;
+static_assert(Row::kind == bipedkin::gateway::Kind::runtime, "a gateway row is built from gateway/entry.cpp");
 
-constexpr const Constraint& self = constraint(Id::BIPEDKIN_CONSTRAINT_ENTRY);
-constexpr int rows = self.rows;
-constexpr auto name_length = static_cast<std::int32_t>(std::string_view(self.entry).size());
-constexpr int state_size = 44;
+constexpr const char* entry_name = BIPEDKIN_STRING(BIPEDKIN_CONSTRAINT_ENTRY);
+constexpr auto name_length = static_cast<std::int32_t>(std::string_view(entry_name).size());
+constexpr int rows = K::rows;
+constexpr int columns = K::cols;
+constexpr int state_size = bipedkin::model::state_size;
 
 thread_local emlrtCTX root = nullptr;
 thread_local volatile unsigned char* break_flag = nullptr;
@@ -53,7 +58,7 @@ emlrtContext context = {
     false,               // initialized
     131434U,             // version information (0x2016A)
     nullptr,             // error function
-    self.entry,          // function name
+    entry_name,          // function name
     nullptr,             // run-time call stack
     false,               // debug mode
     {2045744189U, 2170104910U, 2743257031U, 4284093946U},  // signature
@@ -64,7 +69,7 @@ void create_root() { emlrtCreateRootTLS(&root, &context, nullptr, 1); }
 
 }  // namespace
 
-EXPORT void ENTRY_POINT(const double in1[state_size], double out[]) { self.kernel(in1, out); }
+EXPORT void ENTRY_POINT(const double in1[state_size], double out[]) { K::evaluate(out, bipedkin::model::State{in1}); }
 
 EXPORT void ENTRY_INITIALIZE(void) {
   emlrtStack st = {nullptr, nullptr, nullptr};
@@ -131,9 +136,9 @@ EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs
   emlrtStack st = {nullptr, nullptr, nullptr};
   st.root = root;
   if (nrhs != 1) {
-    emlrtErrMsgIdAndTxt(&st, "EMLRT:runTime:WrongNumberOfInputs", 5, 12, 1, 4, name_length, self.entry);
+    emlrtErrMsgIdAndTxt(&st, "EMLRT:runTime:WrongNumberOfInputs", 5, 12, 1, 4, name_length, entry_name);
   }
-  if (nlhs > 1) emlrtErrMsgIdAndTxt(&st, "EMLRT:runTime:TooManyOutputArguments", 3, 4, name_length, self.entry);
+  if (nlhs > 1) emlrtErrMsgIdAndTxt(&st, "EMLRT:runTime:TooManyOutputArguments", 3, 4, name_length, entry_name);
 
   const mxArray* inputs[1];
   for (int i = 0; i < nrhs; ++i) {
@@ -153,7 +158,7 @@ EXPORT mxArray* emlrtMexFcnProperties(void) {
   const char* entry_fields[] = {"Name", "NumberOfInputs", "NumberOfOutputs", "ConstantInputs"};
   mxArray* entry_points = emlrtCreateStructMatrix(1, 1, 4, entry_fields);
   mxArray* constant_inputs = emlrtCreateLogicalMatrix(1, 1);
-  emlrtSetField(entry_points, 0, "Name", mxCreateString(self.entry));
+  emlrtSetField(entry_points, 0, "Name", mxCreateString(entry_name));
   emlrtSetField(entry_points, 0, "NumberOfInputs", mxCreateDoubleScalar(1.0));
   emlrtSetField(entry_points, 0, "NumberOfOutputs", mxCreateDoubleScalar(1.0));
   emlrtSetField(entry_points, 0, "ConstantInputs", constant_inputs);

@@ -5,15 +5,16 @@
 // and ankle are coupled by a linkage (dq(knee) + dq(ankle) = 0). Both sets
 // of constraints are linear in q, so their Jacobians are constant: tables of
 // signed 8-bit integers, column-major, R rows by 22 columns, converted to
-// double when written. Neither kernel reads the state.
+// double when written. No kernel reads the state.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <utility>
 
+#include "evaluators/kernel.hpp"
+#include "evaluators/output.hpp"
 #include "model/state.hpp"
 
 namespace bipedkin::constraints {
@@ -45,17 +46,21 @@ inline constexpr auto linkage_jacobian = ones_at<2>({{1, coordinate(Side::left, 
                                                      {2, coordinate(Side::right, Joint::knee)},
                                                      {2, coordinate(Side::right, Joint::ankle)}});
 
-// out = the table, element by element. The block comes uncleared from
-// mxMalloc, so every element is written.
-template <const auto& Table>
-void copy_table(const double* /*in1*/, double* out) {
-  for (std::size_t k = 0; k < Table.size(); ++k) out[k] = static_cast<double>(Table[k]);
-}
-
-// out = zeros, the whole R x 22 block.
+// The time derivatives: R x 22 zeros.
 template <int Rows>
-void zero_block(const double* /*in1*/, double* out) {
-  std::memset(out, 0, sizeof(double) * Rows * columns);
-}
+inline constexpr std::array<std::int8_t, Rows * columns> zeros{};
+
+// A constant Jacobian: the table, element by element, zeros included (the
+// run time's output block comes uncleared from mxMalloc). The state is not
+// read.
+template <const auto& Table>
+struct ConstantJacobian : evaluators::Kernel<static_cast<int>(Table.size()) / columns, columns> {
+  static constexpr bool reads_state = false;
+  static void evaluate(auto out, const auto&) {
+    [&]<std::size_t... k>(std::index_sequence<k...>) {
+      (evaluators::put(out, static_cast<int>(k), static_cast<double>(Table[k])), ...);
+    }(std::make_index_sequence<Table.size()>{});
+  }
+};
 
 }  // namespace bipedkin::constraints

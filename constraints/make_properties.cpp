@@ -19,7 +19,6 @@
 // output depends on nothing but the table and the entry point, so builds
 // are reproducible byte for byte.
 
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -32,93 +31,41 @@
 #include <string>
 #include <vector>
 
+#include "bipedkin/mat5.hpp"
+
 namespace {
 
-// MAT-file data types and array classes used here.
-enum : std::uint32_t { miINT8 = 1, miINT32 = 5, miUINT32 = 6, miDOUBLE = 9, miMATRIX = 14, miUTF8 = 16 };
-enum : std::uint32_t { matCELL = 1, matSTRUCT = 2, matCHAR = 4, matDOUBLE = 6 };
-
-constexpr std::size_t piece_length = 256;
+using namespace bipedkin::mat5;
 
 struct Row {
   std::string context, name, dominant_type, resolved;
   double file_time_lo;
 };
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put32(Bytes& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-// One data element: the small form for one to four bytes, else a full tag
-// and the data padded to a multiple of eight bytes.
-void element(Bytes& out, std::uint32_t type, const void* data, std::size_t n) {
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  if (n >= 1 && n <= 4) {
-    put32(out, type | static_cast<std::uint32_t>(n) << 16);
-    out.insert(out.end(), p, p + n);
-    out.insert(out.end(), 4 - n, 0);
-    return;
-  }
-  put32(out, type);
-  put32(out, static_cast<std::uint32_t>(n));
-  out.insert(out.end(), p, p + n);
-  out.insert(out.end(), (8 - n % 8) % 8, 0);
-}
-
-// The start of an array's data: flags, dimensions and an empty name.
-Bytes array_head(std::uint32_t mat_class, std::initializer_list<std::int32_t> dims) {
-  Bytes out;
-  const std::uint32_t flags[2] = {mat_class, 0};
-  element(out, miUINT32, flags, sizeof flags);
-  std::vector<std::int32_t> d(dims);
-  element(out, miINT32, d.data(), d.size() * sizeof(std::int32_t));
-  element(out, miINT8, nullptr, 0);
-  return out;
-}
-
-// An miMATRIX element around an array's data.
-Bytes matrix(const Bytes& body) {
-  Bytes out;
-  put32(out, miMATRIX);
-  put32(out, static_cast<std::uint32_t>(body.size()));
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
-}
+// An array's flags, dimensions and an empty name.
+Bytes array_head(std::uint32_t array_class, std::vector<std::int32_t> dims) { return head(array_class, 0, dims); }
 
 Bytes text(const std::string& s) {
   for (unsigned char c : s) {
     if (c < 0x20 || c > 0x7e) throw std::runtime_error("text outside printable ASCII: '" + s + "'");
   }
   const auto n = static_cast<std::int32_t>(s.size());
-  Bytes body = array_head(matCHAR, {n == 0 ? 0 : 1, n});
-  element(body, miUTF8, s.data(), s.size());
-  return matrix(body);
+  return matrix(cat({array_head(char_class, {n == 0 ? 0 : 1, n}), text_element(miUTF8, s)}));
 }
 
-Bytes scalar(double v) {
-  Bytes body = array_head(matDOUBLE, {1, 1});
-  element(body, miDOUBLE, &v, sizeof v);
-  return matrix(body);
-}
+Bytes scalar(double v) { return matrix(cat({array_head(double_class, {1, 1}), element(miDOUBLE, &v, sizeof v)})); }
 
-Bytes empty_cell_row() { return matrix(array_head(matCELL, {1, 0})); }
+Bytes empty_cell_row() { return matrix(array_head(cell_class, {1, 0})); }
 
-Bytes stream(const std::vector<Row>& rows) {
+Bytes stored_data(const std::vector<Row>& rows) {
   static const char* const fields[] = {"context",     "name",        "dominantType", "resolved", "fileTimeLo",
                                        "fileTimeHi",  "mFileTimeLo", "mFileTimeHi",  "rhs",      "lhs"};
   std::size_t longest = 0;
   for (const char* f : fields) longest = std::max(longest, std::strlen(f));
   const auto slot = static_cast<std::int32_t>(longest + 1);
 
-  Bytes body = array_head(matSTRUCT, {1, static_cast<std::int32_t>(rows.size())});
-  element(body, miINT32, &slot, sizeof slot);
-  std::vector<char> names(std::size(fields) * static_cast<std::size_t>(slot), '\0');
-  for (std::size_t f = 0; f < std::size(fields); ++f) {
-    std::memcpy(names.data() + f * static_cast<std::size_t>(slot), fields[f], std::strlen(fields[f]));
-  }
-  element(body, miINT8, names.data(), names.size());
+  Bytes body = cat({array_head(struct_class, {1, static_cast<std::int32_t>(rows.size())}),
+                    field_names(std::vector<std::string>(std::begin(fields), std::end(fields)), slot)});
   for (const Row& r : rows) {
     for (const Bytes& value : {text(r.context), text(r.name), text(r.dominant_type), text(r.resolved),
                                scalar(r.file_time_lo), scalar(0), scalar(0), scalar(0), empty_cell_row(),
@@ -126,10 +73,7 @@ Bytes stream(const std::vector<Row>& rows) {
       body.insert(body.end(), value.begin(), value.end());
     }
   }
-  Bytes out = {0x00, 0x01, 'I', 'M', 0, 0, 0, 0};
-  const Bytes m = matrix(body);
-  out.insert(out.end(), m.begin(), m.end());
-  return out;
+  return stream(matrix(body));
 }
 
 std::string trim(const std::string& s) {
@@ -168,27 +112,11 @@ std::vector<Row> read_table(const char* path, const std::string& entry) {
   return rows;
 }
 
-Bytes deflated(const Bytes& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(size);
-  if (compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
-    throw std::runtime_error("zlib could not compress the data");
-  }
-  out.resize(size);
-  return out;
-}
-
 std::string source(const std::string& entry, const Bytes& inflated, const Bytes& compressed) {
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t b : compressed) {
-    hex += digits[b >> 4];
-    hex += digits[b & 15];
-  }
   std::string s = "// Generated by bipedkin_make_properties from constraints/resolved_functions.txt\n"
                   "// for " + entry + ": the stored ResolvedFunctions array. Do not edit.\n"
                   "inline constexpr const char* resolved_functions[] = {\n";
-  for (std::size_t at = 0; at < hex.size(); at += piece_length) s += "    \"" + hex.substr(at, piece_length) + "\",\n";
+  for (const std::string& piece : pieces(hex(compressed))) s += "    \"" + piece + "\",\n";
   s += "    \"\"};\n";
   s += "inline constexpr std::uint32_t resolved_functions_length = " + std::to_string(inflated.size()) + "u;\n";
   return s;
@@ -202,8 +130,8 @@ int main(int argc, char** argv) {
     return 64;
   }
   try {
-    const Bytes inflated = stream(read_table(argv[1], argv[2]));
-    const std::string text = source(argv[2], inflated, deflated(inflated));
+    const Bytes inflated = stored_data(read_table(argv[1], argv[2]));
+    const std::string text = source(argv[2], inflated, deflate(inflated));
     // Written whole, then moved in place, so an interrupted build leaves no
     // half-written source behind.
     const std::string partial = std::string(argv[3]) + ".partial";

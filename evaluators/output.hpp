@@ -1,32 +1,41 @@
 // Writing model quantities into a kernel's output elements (column-major).
+//
+// An output is where element i (0-based, linear) of the result goes:
+// double* for one state; a pack's output (model/pack.hpp) writes lane l's
+// element into state l's result. put(out, i, v) stores one element; a
+// structural constant is stored as its value.
 #pragma once
 
 #include "model/linalg.hpp"
 
 namespace bipedkin::evaluators {
 
-// All three elements of a vector, from linear position offset (0-based) on.
-inline void store(double* out, const model::AnyVec3 auto& v) {
-  out[0] = model::value(v.x);
-  out[1] = model::value(v.y);
-  out[2] = model::value(v.z);
+inline void put(double* out, int i, double v) { out[i] = v; }
+
+// All three elements of a vector, at linear positions at, at + 1, at + 2.
+template <class Out>
+void store(Out out, int at, const model::AnyVec3 auto& v) {
+  put(out, at, model::value(v.x));
+  put(out, at + 1, model::value(v.y));
+  put(out, at + 2, model::value(v.z));
 }
 
 // All nine elements of a 3x3 matrix, column by column.
-inline void store(double* out, const model::AnyMat3 auto& m) {
-  store(out, m.c1);
-  store(out + 3, m.c2);
-  store(out + 6, m.c3);
+template <class Out>
+void store(Out out, int at, const model::AnyMat3 auto& m) {
+  store(out, at, m.c1);
+  store(out, at + 3, m.c2);
+  store(out, at + 6, m.c3);
 }
 
 // Rows of column `column` (1-based) of a 3-row matrix; the Rows flags select
 // which of the three rows are written.
-template <bool Row1 = true, bool Row2 = true, bool Row3 = true>
-inline void store_column(double* out, int column, const model::AnyVec3 auto& v) {
-  double* c = out + 3 * (column - 1);
-  if constexpr (Row1) c[0] = model::value(v.x);
-  if constexpr (Row2) c[1] = model::value(v.y);
-  if constexpr (Row3) c[2] = model::value(v.z);
+template <bool Row1 = true, bool Row2 = true, bool Row3 = true, class Out>
+void store_column(Out out, int column, const model::AnyVec3 auto& v) {
+  const int at = 3 * (column - 1);
+  if constexpr (Row1) put(out, at, model::value(v.x));
+  if constexpr (Row2) put(out, at + 1, model::value(v.y));
+  if constexpr (Row3) put(out, at + 2, model::value(v.z));
 }
 
 }  // namespace bipedkin::evaluators

@@ -23,8 +23,7 @@
 #include <vector>
 
 #include "bipedkin/host.hpp"
-#include "constraints/constraints.hpp"
-#include "gateway/deliverables.hpp"
+#include "gateway/evaluators.hpp"
 
 namespace {
 
@@ -44,13 +43,12 @@ std::vector<Target>& targets() {
     const char* env = std::getenv("BIPEDKIN_MEX_DIR");
     const std::string dir = env != nullptr ? env : BIPEDKIN_MEX_DIR;
     std::vector<Target> t;
-    for (const auto& d : gateway::deliverables) {
-      t.push_back({d.name, d.input == gateway::Input::state ? Kind::state : Kind::scalar,
-                   static_cast<std::size_t>(d.rows), static_cast<std::size_t>(d.cols), host::Library::open(d.name, dir)});
-    }
-    for (const auto& c : constraints::table) {
-      const std::string name = std::string(c.entry) + "_mex";
-      t.push_back({name, Kind::constraint, static_cast<std::size_t>(c.rows), 22, host::Library::open(name, dir)});
+    for (const auto& d : gateway::evaluators) {
+      const Kind kind = d.kind == gateway::Kind::runtime ? Kind::constraint
+                        : d.input == gateway::Input::state ? Kind::state
+                                                            : Kind::scalar;
+      t.push_back({d.name, kind, static_cast<std::size_t>(d.rows), static_cast<std::size_t>(d.cols),
+                   host::Library::open(d.name, dir)});
     }
     t.push_back({"bipedkin_batch", Kind::batch, 0, 0, host::Library::open("bipedkin_batch", dir)});
     return t;

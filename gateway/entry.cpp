@@ -1,30 +1,34 @@
-// The source of every generated deliverable: the row named by
+// The source of every deliverable behind the MEX gateway: the row named by
 // BIPEDKIN_DELIVERABLE_NAME, its kernel and its entry point.
-#include "gateway/deliverables.hpp"
+#include "gateway/evaluators.hpp"
 #include "gateway/gateway.hpp"
 
 #ifndef BIPEDKIN_DELIVERABLE_NAME
-#error "define BIPEDKIN_DELIVERABLE_NAME as the row of deliverables.def to build"
+#error "define BIPEDKIN_DELIVERABLE_NAME as the row of evaluators.def to build"
 #endif
 
 namespace {
-constexpr bipedkin::gateway::Id id = bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME;
-constexpr const bipedkin::gateway::Deliverable& self = bipedkin::gateway::deliverable(id);
-}
+using Row = bipedkin::gateway::RowNamed<bipedkin::gateway::Id::BIPEDKIN_DELIVERABLE_NAME>;
+using K = Row::kernel;
+static_assert(Row::kind == bipedkin::gateway::Kind::gateway, "a run-time row is built from constraints/deliverable.cpp");
+}  // namespace
 
-// The kernel, a symbol of its own (not exported) so that its object code can
-// be inspected; everything it calls but the sines and cosines is inlined.
-extern "C" [[gnu::visibility("hidden"), gnu::flatten, gnu::noinline]] void bipedkin_kernel(double* out,
-                                                                                         const double* x) {
-  bipedkin::gateway::flattened_kernel<static_cast<std::size_t>(id)>(out, x);
+// The kernel, a function of its own so that its object code can be
+// inspected (a local symbol: nothing outside calls it); everything it calls
+// but the sines and cosines is inlined. A row whose gateway writes the
+// output itself has no kernel: it is never called, so never emitted.
+extern "C" {
+[[gnu::noipa, gnu::flatten]] static void bipedkin_kernel(double* out, const double* x) {
+  K::evaluate(out, bipedkin::model::State{x});
+}
 }
 
 extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                            const mxArray* prhs[]) {
-  if constexpr (self.written_by_gateway) {
-    bipedkin::gateway::run<self.input, self.rows, self.cols>(nlhs, plhs, nrhs, prhs,
-                                                             [](double* out, const double* x) { self.kernel(out, x); });
+  if constexpr (K::written_by_gateway) {
+    bipedkin::gateway::run<K::input, K::rows, K::cols>(
+        nlhs, plhs, nrhs, prhs, [](double* out, const double* x) { K::evaluate(out, bipedkin::model::State{x}); });
   } else {
-    bipedkin::gateway::run<self.input, self.rows, self.cols>(nlhs, plhs, nrhs, prhs, bipedkin_kernel);
+    bipedkin::gateway::run<K::input, K::rows, K::cols>(nlhs, plhs, nrhs, prhs, bipedkin_kernel);
   }
 }

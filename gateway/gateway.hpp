@@ -8,15 +8,15 @@
 // input's. The kernel writes only the elements its quantity defines.
 #pragma once
 
-#include <algorithm>
-#include <iterator>
 #include <cstddef>
 
+#include "evaluators/kernel.hpp"
 #include "gateway/host_api.hpp"
-#include "gateway/kernel.hpp"
 #include "model/state.hpp"
 
 namespace bipedkin::gateway {
+
+using evaluators::Input;
 
 struct Messages {
   const char* count;
@@ -37,24 +37,6 @@ constexpr bool accepted_shape(std::size_t m, std::size_t n) {
   }
 }
 
-// A sparse state is handed to the kernel as a dense copy: the kernel reads
-// 44 consecutive doubles.
-inline const double* dense_state(const mxArray* in, double (&dense)[model::state_size]) {
-  std::fill(std::begin(dense), std::end(dense), 0.0);
-  const auto* ir = mxGetIr(in);
-  const auto* jc = mxGetJc(in);
-  const double* pr = mxGetPr(in);
-  const std::size_t m = mxGetM(in);
-  const std::size_t n = mxGetN(in);
-  for (std::size_t j = 0; j < n; ++j) {
-    for (auto k = jc[j]; k < jc[j + 1]; ++k) {
-      const std::size_t i = static_cast<std::size_t>(ir[k]) + j * m;
-      if (i < model::state_size) dense[i] = pr[k];
-    }
-  }
-  return dense;
-}
-
 // Runs one call: checks, output, then write(out, x) for the output's and the
 // input's elements.
 template <Input Form, int Rows, int Cols, class Write>
@@ -69,10 +51,15 @@ inline void run(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[], Writ
     mexErrMsgIdAndTxt("MATLAB:Tarnel:inputNotRealVector", messages<Form>.input);
   }
 
+  // A sparse state is handed to the kernel as a dense copy: the kernel reads
+  // 44 consecutive doubles.
   const double* x = mxGetPr(in);
   double dense[model::state_size];
   if constexpr (Form == Input::state) {
-    if (mxIsSparse(in)) x = dense_state(in, dense);
+    if (mxIsSparse(in)) {
+      copy_dense(in, dense, model::state_size);
+      x = dense;
+    }
   }
 
   mxArray* out = mxCreateDoubleMatrix_700(Rows, Cols, mxREAL);

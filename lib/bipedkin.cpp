@@ -1,5 +1,6 @@
-// The C library: every generated evaluator's kernel behind a small C
-// interface, for callers outside MATLAB and Octave.
+// The C library: every evaluator of the one list behind a small C interface,
+// for callers outside MATLAB and Octave. The run-time-built constraint
+// Jacobians are plain evaluators here.
 
 #include "bipedkin.h"
 
@@ -14,28 +15,26 @@
 #include <utility>
 #include <vector>
 
-#include "gateway/deliverables.hpp"
+#include "gateway/evaluators.hpp"
+#include "gateway/text.hpp"
 
+// The opaque handle of the interface: a row of the one list.
 struct bipedkin_evaluator {
-  const char* name;
-  bipedkin_input input;
-  std::size_t rows;
-  std::size_t cols;
-  bipedkin::gateway::Kernel kernel;
+  bipedkin::gateway::Evaluator row;
 };
 
 namespace {
 
-using bipedkin::gateway::deliverables;
+using bipedkin::gateway::Input;
+static_assert(BIPEDKIN_STATE_SIZE == bipedkin::model::state_size);
+static_assert(BIPEDKIN_COORDINATES == bipedkin::model::num_coordinates);
+static_assert(BIPEDKIN_INPUT_STATE == static_cast<int>(Input::state) &&
+              BIPEDKIN_INPUT_SCALAR == static_cast<int>(Input::scalar));
 
-constexpr std::size_t count = std::size(deliverables);
+constexpr std::size_t count = bipedkin::gateway::count;
 
 constexpr auto evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
-  return std::array<bipedkin_evaluator, count>{bipedkin_evaluator{
-      deliverables[i].name,
-      deliverables[i].input == bipedkin::gateway::Input::state ? BIPEDKIN_INPUT_STATE : BIPEDKIN_INPUT_SCALAR,
-      static_cast<std::size_t>(deliverables[i].rows), static_cast<std::size_t>(deliverables[i].cols),
-      &bipedkin::gateway::flattened_kernel<i>}...};
+  return std::array<bipedkin_evaluator, count>{bipedkin_evaluator{bipedkin::gateway::evaluators[i]}...};
 }(std::make_index_sequence<count>{});
 
 // The calling thread's last failure. A plain buffer, with no constructor or
@@ -71,10 +70,12 @@ unsigned automatic_threads(std::size_t n) {
   return static_cast<unsigned>(std::min<std::size_t>(cores, useful));
 }
 
-void evaluate_range(const bipedkin_evaluator& e, const double* x, std::size_t first, std::size_t last, double* out,
-                    bool zero_fill) {
-  const std::size_t size = e.rows * e.cols;
-  const std::size_t stride = e.input == BIPEDKIN_INPUT_STATE ? BIPEDKIN_STATE_SIZE : 0;
+std::size_t size_of(const bipedkin::gateway::Evaluator& e) { return static_cast<std::size_t>(e.size()); }
+
+void evaluate_range(const bipedkin::gateway::Evaluator& e, const double* x, std::size_t first, std::size_t last,
+                    double* out, bool zero_fill) {
+  const std::size_t size = size_of(e);
+  const std::size_t stride = e.input == Input::state ? bipedkin::model::state_size : 0;
   for (std::size_t k = first; k < last; ++k) {
     double* o = out + k * size;
     if (zero_fill) std::fill(o, o + size, 0.0);
@@ -82,16 +83,17 @@ void evaluate_range(const bipedkin_evaluator& e, const double* x, std::size_t fi
   }
 }
 
-bipedkin_status check(const bipedkin_evaluator* e, const double* x, std::size_t n, const double* out) {
-  if (e == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "no evaluator given");
-  if (n > 0 && out == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": no output given");
-  if (n > 0 && x == nullptr && e->input == BIPEDKIN_INPUT_STATE) {
-    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": no state given");
+bipedkin_status check(const bipedkin_evaluator* evaluator, const double* x, std::size_t n, const double* out) {
+  if (evaluator == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "no evaluator given");
+  const bipedkin::gateway::Evaluator& e = evaluator->row;
+  if (n > 0 && out == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e.name) + ": no output given");
+  if (n > 0 && x == nullptr && e.input == Input::state) {
+    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e.name) + ": no state given");
   }
   // One state always fits; the division is left to batches.
-  if (n > 1 && (n > std::numeric_limits<std::size_t>::max() / (e->rows * e->cols * sizeof(double)) ||
-                n > std::numeric_limits<std::size_t>::max() / (BIPEDKIN_STATE_SIZE * sizeof(double)))) {
-    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e->name) + ": too many states");
+  constexpr std::size_t most = std::numeric_limits<std::size_t>::max();
+  if (n > 1 && (n > most / (size_of(e) * sizeof(double)) || n > most / (BIPEDKIN_STATE_SIZE * sizeof(double)))) {
+    return fail(BIPEDKIN_INVALID_ARGUMENT, std::string(e.name) + ": too many states");
   }
   return BIPEDKIN_OK;
 }
@@ -115,22 +117,27 @@ bipedkin_status bipedkin_find(const char* name, const bipedkin_evaluator** evalu
   *evaluator = nullptr;
   if (name == nullptr) return fail(BIPEDKIN_INVALID_ARGUMENT, "no name given");
   for (const bipedkin_evaluator& e : evaluators) {
-    if (std::string_view(e.name) == name) {
+    if (std::string_view(e.row.name) == name) {
       *evaluator = &e;
       return ok();
     }
   }
-  return fail(BIPEDKIN_UNKNOWN_NAME, std::string("no evaluator named '") + name + "'");
+  std::vector<std::string_view> names;
+  for (const bipedkin_evaluator& e : evaluators) names.emplace_back(e.row.name);
+  return fail(BIPEDKIN_UNKNOWN_NAME, "no evaluator named '" + bipedkin::gateway::quoted(name) + "' (the closest are " +
+                                         bipedkin::gateway::closest(name, names) + ")");
 }
 
-const char* bipedkin_name(const bipedkin_evaluator* e) { return e != nullptr ? e->name : ""; }
-bipedkin_input bipedkin_input_form(const bipedkin_evaluator* e) { return e != nullptr ? e->input : BIPEDKIN_INPUT_STATE; }
-size_t bipedkin_rows(const bipedkin_evaluator* e) { return e != nullptr ? e->rows : 0; }
-size_t bipedkin_cols(const bipedkin_evaluator* e) { return e != nullptr ? e->cols : 0; }
+const char* bipedkin_name(const bipedkin_evaluator* e) { return e != nullptr ? e->row.name : ""; }
+bipedkin_input bipedkin_input_form(const bipedkin_evaluator* e) {
+  return e != nullptr ? static_cast<bipedkin_input>(e->row.input) : BIPEDKIN_INPUT_STATE;
+}
+size_t bipedkin_rows(const bipedkin_evaluator* e) { return e != nullptr ? static_cast<std::size_t>(e->row.rows) : 0; }
+size_t bipedkin_cols(const bipedkin_evaluator* e) { return e != nullptr ? static_cast<std::size_t>(e->row.cols) : 0; }
 
 bipedkin_status bipedkin_eval(const bipedkin_evaluator* e, const double* x, double* out, unsigned flags) {
   if (const bipedkin_status s = check(e, x, 1, out); s != BIPEDKIN_OK) return s;
-  evaluate_range(*e, x, 0, 1, out, (flags & BIPEDKIN_ZERO_FILL) != 0);
+  evaluate_range(e->row, x, 0, 1, out, (flags & BIPEDKIN_ZERO_FILL) != 0);
   return ok();
 }
 
@@ -146,13 +153,13 @@ bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* e, const double* x
   for (std::size_t w = 1; w < workers; ++w) {
     const std::size_t first = n * w / workers, last = n * (w + 1) / workers;
     try {
-      started.emplace_back(evaluate_range, std::cref(*e), x, first, last, out, zero_fill);
+      started.emplace_back(evaluate_range, std::cref(e->row), x, first, last, out, zero_fill);
     } catch (...) {
       leftover.emplace_back(first, last);
     }
   }
-  evaluate_range(*e, x, 0, n / workers, out, zero_fill);
-  for (const auto& [first, last] : leftover) evaluate_range(*e, x, first, last, out, zero_fill);
+  evaluate_range(e->row, x, 0, n / workers, out, zero_fill);
+  for (const auto& [first, last] : leftover) evaluate_range(e->row, x, first, last, out, zero_fill);
   for (std::thread& t : started) t.join();
   return ok();
 }

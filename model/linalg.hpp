@@ -10,8 +10,10 @@
 // through a multiplication by a structural zero, as it would with a generic
 // 3x3 product (0 * NaN is NaN).
 //
-// Everything here is constexpr and inline; kernels built from it compile to
-// straight-line multiplies and adds.
+// The other elements are numbers: a double (one state), or a pack of
+// doubles holding one state per lane (model/pack.hpp). Everything here is
+// generic over that number type, constexpr and inline; kernels built from it
+// compile to straight-line multiplies and adds in every width.
 #pragma once
 
 #include <concepts>
@@ -26,10 +28,19 @@ struct MinusOne {};
 template <class T>
 concept Constant = std::same_as<T, Zero> || std::same_as<T, One> || std::same_as<T, MinusOne>;
 
+// The number types: double, and the packs, which specialize this.
 template <class T>
-concept Scalar = Constant<T> || std::same_as<T, double>;
+inline constexpr bool is_number = std::same_as<T, double>;
+template <class T>
+concept Number = is_number<T>;
 
-constexpr double value(double a) { return a; }
+template <class T>
+concept Scalar = Constant<T> || Number<T>;
+
+template <Number T>
+constexpr T value(T a) {
+  return a;
+}
 constexpr double value(Zero) { return 0.0; }
 constexpr double value(One) { return 1.0; }
 constexpr double value(MinusOne) { return -1.0; }
@@ -93,7 +104,9 @@ struct Vec3 {
 template <class X, class Y, class Z>
 Vec3(X, Y, Z) -> Vec3<X, Y, Z>;
 
-using Vector = Vec3<double, double, double>;
+template <class T>
+using VectorOf = Vec3<T, T, T>;
+using Vector = VectorOf<double>;
 
 template <class T>
 inline constexpr bool is_vec3 = false;
@@ -118,7 +131,7 @@ constexpr auto cross(const AnyVec3 auto& a, const AnyVec3 auto& b) {
   return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-// Every element as a double.
+// Every element of a constant vector as a double.
 constexpr Vector numeric(const AnyVec3 auto& a) { return {value(a.x), value(a.y), value(a.z)}; }
 
 // 3x3 matrix stored by columns; for a rotation, column j is the frame's j-th
@@ -156,14 +169,24 @@ constexpr auto transpose_times(const AnyMat3 auto& m, const AnyVec3 auto& v) {
 inline constexpr Mat3 identity{Vec3{One{}, Zero{}, Zero{}}, Vec3{Zero{}, One{}, Zero{}}, Vec3{Zero{}, Zero{}, One{}}};
 
 // Sine and cosine of one angle, computed together.
+template <Number T>
 struct SinCos {
-  double s;
-  double c;
+  T s;
+  T c;
 };
 
 // The right-handed elementary rotations.
-constexpr auto rot_x(SinCos a) { return Mat3{Vec3{One{}, Zero{}, Zero{}}, Vec3{Zero{}, a.c, a.s}, Vec3{Zero{}, -a.s, a.c}}; }
-constexpr auto rot_y(SinCos a) { return Mat3{Vec3{a.c, Zero{}, -a.s}, Vec3{Zero{}, One{}, Zero{}}, Vec3{a.s, Zero{}, a.c}}; }
-constexpr auto rot_z(SinCos a) { return Mat3{Vec3{a.c, a.s, Zero{}}, Vec3{-a.s, a.c, Zero{}}, Vec3{Zero{}, Zero{}, One{}}}; }
+template <class T>
+constexpr auto rot_x(SinCos<T> a) {
+  return Mat3{Vec3{One{}, Zero{}, Zero{}}, Vec3{Zero{}, a.c, a.s}, Vec3{Zero{}, -a.s, a.c}};
+}
+template <class T>
+constexpr auto rot_y(SinCos<T> a) {
+  return Mat3{Vec3{a.c, Zero{}, -a.s}, Vec3{Zero{}, One{}, Zero{}}, Vec3{a.s, Zero{}, a.c}};
+}
+template <class T>
+constexpr auto rot_z(SinCos<T> a) {
+  return Mat3{Vec3{a.c, a.s, Zero{}}, Vec3{-a.s, a.c, Zero{}}, Vec3{Zero{}, Zero{}, One{}}};
+}
 
 }  // namespace bipedkin::model

@@ -27,17 +27,20 @@
 
 namespace bipedkin::model {
 
-using Rotation = Mat3<Vector, Vector, Vector>;
+template <class T>
+using RotationOf = Mat3<VectorOf<T>, VectorOf<T>, VectorOf<T>>;
+using Rotation = RotationOf<double>;
 
-// Every sine and cosine of the model is taken here, with one call for both.
-// A benchmark can define BIPEDKIN_SINCOS to see which angles a kernel needs.
-// The two results come back in two separate variables: written into one
-// SinCos, they were read back as one 16-byte load of two 8-byte stores,
-// which the processor cannot forward and stalls on after every call.
+// Every sine and cosine of the model is taken here, with one call for both
+// (a pack's, one call for all its lanes, in model/pack.hpp). A benchmark can
+// define BIPEDKIN_SINCOS to see which angles a kernel needs. The two results
+// come back in two separate variables: written into one SinCos, they were
+// read back as one 16-byte load of two 8-byte stores, which the processor
+// cannot forward and stalls on after every call.
 #ifndef BIPEDKIN_SINCOS
 #define BIPEDKIN_SINCOS ::sincos
 #endif
-inline SinCos sincos_of(double angle) {
+inline SinCos<double> sincos_of(double angle) {
   double s, c;
   BIPEDKIN_SINCOS(angle, &s, &c);
   return {s, c};
@@ -152,11 +155,11 @@ inline constexpr AxisX e1{};
 inline constexpr AxisY e2{};
 inline constexpr AxisZ e3{};
 
-template <class Fixed, class Axis, int... Coordinates>
+template <class Fixed, class Axis, class T, int... Coordinates>
 struct Turn {
   Fixed fixed;
   Axis axis;  // e1, e2 or e3 of the frame the turn reaches
-  double angle;
+  T angle;
 
   static constexpr int coordinates[] = {Coordinates...};
 
@@ -167,7 +170,7 @@ struct Turn {
   }
 
   auto rotation() const {
-    const SinCos a = sincos_of(angle);
+    const auto a = sincos_of(angle);
     if constexpr (std::same_as<Axis, AxisX>) {
       return fixed * rot_x(a);
     } else if constexpr (std::same_as<Axis, AxisY>) {
@@ -179,39 +182,43 @@ struct Turn {
   }
 
   // The rate of the turn's angle.
-  static double rate(const State& x) { return (x.dq(Coordinates) + ...); }
+  template <class X>
+  static T rate(const X& x) {
+    return (x.dq(Coordinates) + ...);
+  }
 };
 
-template <int... Coordinates>
-constexpr auto turn(const AnyMat3 auto& fixed, const AnyVec3 auto& axis, double angle) {
-  return Turn<std::remove_cvref_t<decltype(fixed)>, std::remove_cvref_t<decltype(axis)>, Coordinates...>{fixed, axis,
-                                                                                                       angle};
+template <int... Coordinates, Number T>
+constexpr auto turn(const AnyMat3 auto& fixed, const AnyVec3 auto& axis, T angle) {
+  return Turn<std::remove_cvref_t<decltype(fixed)>, std::remove_cvref_t<decltype(axis)>, T, Coordinates...>{
+      fixed, axis, angle};
 }
 
 // The base: R_b = Rx(q4) Ry(q5) Rz(q6).
-inline auto base_turns(const State& x) {
+template <class X>
+auto base_turns(const X& x) {
   return std::tuple{turn<base_roll>(identity, e1, x.q(base_roll)), turn<base_pitch>(identity, e2, x.q(base_pitch)),
                     turn<base_yaw>(identity, e3, x.q(base_yaw))};
 }
 
 // Mount: M Rz(q_mount) from the base.
-template <Side S>
-auto mount_turn(const State& x) {
+template <Side S, class X>
+auto mount_turn(const X& x) {
   constexpr int k = coordinate(S, Joint::mount);
   return turn<k>(mount_orientation, e3, x.q(k));
 }
 
 // Hip abduction: the mount and hip abduction joints share one axis line, so
 // this frame is the base turned about x by the sum of their angles.
-template <Side S>
-auto hip_abduction_turn(const State& x) {
+template <Side S, class X>
+auto hip_abduction_turn(const X& x) {
   constexpr int k = coordinate(S, Joint::mount);
   return turn<k, k + 1>(identity, e1, x.q(k) + x.q(k + 1));
 }
 
 // Hip rotation: L Rx(q_hip_rotation) from the hip abduction frame.
-template <Side S>
-auto hip_rotation_turn(const State& x) {
+template <Side S, class X>
+auto hip_rotation_turn(const X& x) {
   constexpr int k = coordinate(S, Joint::hip_rotation);
   return turn<k>(leg_orientation, e1, x.q(k));
 }
@@ -219,11 +226,11 @@ auto hip_rotation_turn(const State& x) {
 // Hip flexion to toe turn about parallel axes: the frame of joint J is the
 // hip rotation frame turned about z by the sum of the angles from the hip
 // flexion to J.
-template <Side S, Joint J>
-auto sagittal_turn(const State& x) {
+template <Side S, Joint J, class X>
+auto sagittal_turn(const X& x) {
   constexpr int first = coordinate(S, Joint::hip_flexion);
   return [&]<int... i>(std::integer_sequence<int, i...>) {
-    double sum = x.q(first);
+    auto sum = x.q(first);
     ((sum += x.q(first + 1 + i)), ...);
     return turn<first, first + 1 + i...>(identity, e3, sum);
   }(std::make_integer_sequence<int, static_cast<int>(J) - static_cast<int>(Joint::hip_flexion)>{});
@@ -231,8 +238,8 @@ auto sagittal_turn(const State& x) {
 
 // The turns from the world to the frame of site K (the toe sole's frame is
 // the toe segment's).
-template <Side S, Site K>
-auto chain(const State& x) {
+template <Side S, Site K, class X>
+auto chain(const X& x) {
   if constexpr (K == Site::mount) {
     return std::tuple_cat(base_turns(x), std::tuple{mount_turn<S>(x)});
   } else if constexpr (K == Site::hip_abduction) {
@@ -253,22 +260,28 @@ auto frame(const std::tuple<Turns...>& turns) {
 // ---------------------------------------------------------------------------
 // Site rotations and positions
 
-inline auto base_rotation(const State& x) { return frame(base_turns(x)); }
+template <class X>
+auto base_rotation(const X& x) {
+  return frame(base_turns(x));
+}
 
-inline Vector base_position(const State& x) { return {x.q(base_x), x.q(base_y), x.q(base_z)}; }
+template <class X>
+VectorOf<number_of<X>> base_position(const X& x) {
+  return {x.q(base_x), x.q(base_y), x.q(base_z)};
+}
 
 // Orientation of a site frame in the world: columns are its axes.
-template <Side S, Site K>
-Rotation site_rotation(const State& x) {
+template <Side S, Site K, class X>
+RotationOf<number_of<X>> site_rotation(const X& x) {
   return frame(chain<S, K>(x));
 }
 
 // Carries the origin of site From out along the parallel-axis part of the
 // leg to site K, each offset turned by the frame of the site before it.
-template <Side S, Site K, Site From>
-Vector sagittal_position(const State& x, const Rotation& hip_rotation, const Vector& from) {
+template <Side S, Site K, Site From, class X, class T = number_of<X>>
+VectorOf<T> sagittal_position(const X& x, const RotationOf<T>& hip_rotation, const VectorOf<T>& from) {
   constexpr Site next = static_cast<Site>(static_cast<int>(From) + 1);
-  const Vector p = from + hip_rotation * (sagittal_turn<S, joint_of(From)>(x).rotation() * offset<S, next>);
+  const VectorOf<T> p = from + hip_rotation * (sagittal_turn<S, joint_of(From)>(x).rotation() * offset<S, next>);
   if constexpr (next == K) {
     return p;
   } else {
@@ -278,21 +291,21 @@ Vector sagittal_position(const State& x, const Rotation& hip_rotation, const Vec
 
 // World position of a site's origin (for the toe sole, of the sole point).
 // A site's own joint angle does not move it; the toe angle moves the toe sole.
-template <Side S, Site K>
-Vector site_position(const State& x) {
+template <Side S, Site K, class X, class T = number_of<X>>
+VectorOf<T> site_position(const X& x) {
   const auto base = base_rotation(x);
-  const Vector base_origin = base_position(x);
+  const VectorOf<T> base_origin = base_position(x);
   if constexpr (K == Site::mount || K == Site::hip_abduction) {
     return base_origin + base * base_offset<S, K>;
   } else {
-    const Rotation hip_abduction = base * hip_abduction_turn<S>(x).rotation();
+    const RotationOf<T> hip_abduction = base * hip_abduction_turn<S>(x).rotation();
     // The hip rotation and hip flexion sites share one origin.
-    const Vector hip = base_origin + base * base_offset<S, Site::hip_abduction> +
+    const VectorOf<T> hip = base_origin + base * base_offset<S, Site::hip_abduction> +
                        hip_abduction * offset<S, Site::hip_rotation>;
     if constexpr (K == Site::hip_rotation || K == Site::hip_flexion) {
       return hip;
     } else {
-      const Rotation hip_rotation = hip_abduction * hip_rotation_turn<S>(x).rotation();
+      const RotationOf<T> hip_rotation = hip_abduction * hip_rotation_turn<S>(x).rotation();
       return sagittal_position<S, K, Site::hip_flexion>(x, hip_rotation, hip);
     }
   }

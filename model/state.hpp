@@ -39,12 +39,18 @@ constexpr Joint joint_of(Site site) {
   return site == Site::toe_sole ? Joint::toe : static_cast<Joint>(static_cast<int>(site) + 1);
 }
 
-// Read-only view of the 44 doubles of one state, in place.
+// Read-only view of the 44 doubles of one state, in place. The model reads
+// every state through a view like this one: a pack's view (model/pack.hpp)
+// reads one state per lane and gives packs where this gives doubles.
 struct State {
+  using number = double;
   const double* x;
 
   constexpr double q(int k) const { return x[k - 1]; }
   constexpr double dq(int k) const { return x[num_coordinates + k - 1]; }
 };
+
+template <class X>
+using number_of = typename X::number;
 
 }  // namespace bipedkin::model

@@ -11,11 +11,13 @@ function built = build_mex(outdir, names)
 %   BUILD_MEX ends with an error (identifier bipedkin:build_mex:failed)
 %   that names each one, after trying all of them.
 %
-%   The deliverables are the rows of gateway/deliverables.def and of
-%   constraints/constraints.def, built from the same sources as the CMake
-%   build. Needs a C++20 compiler (GCC 10 or later) and, for the four
-%   constraint deliverables, zlib's development files. In Octave, each MEX
-%   file gets the mxCreateDoubleMatrix_700 that Octave lacks compiled in.
+%   The deliverables are the rows of the one list of evaluators
+%   (gateway/evaluators.def), which a small program of the project, compiled
+%   here with the host's C++ compiler, prints; each is built from the same
+%   sources and with the same flags (cmake/compile-flags.txt) as in the
+%   CMake build. Needs a C++20 compiler (GCC 10 or later) and, for the
+%   run-time-built deliverables, zlib's development files. In Octave, each
+%   MEX file gets the mxCreateDoubleMatrix_700 that Octave lacks compiled in.
 %   The MATLAB path is written for MATLAB's mex but has not been run here.
 %
 %   Example (Octave, from the repository's octave folder):
@@ -27,18 +29,9 @@ function built = build_mex(outdir, names)
     error('bipedkin:build_mex:usage', 'usage: build_mex(OUTDIR) or build_mex(OUTDIR, NAMES)');
   end
   root = fileparts(fileparts(mfilename('fullpath')));
-  generated = table_names(fullfile(root, 'gateway', 'deliverables.def'), '^BIPEDKIN_DELIVERABLE\((\w+),', '');
-  constraints = table_names(fullfile(root, 'constraints', 'constraints.def'), '^BIPEDKIN_CONSTRAINT\((\w+),', '_mex');
-  if nargin < 2
-    names = [generated, constraints];
-  elseif ~iscellstr(names)
+  if nargin >= 2 && ~iscellstr(names)
     error('bipedkin:build_mex:usage', 'NAMES must be a cell array of deliverable names');
   end
-  unknown = setdiff(names, [generated, constraints]);
-  if ~isempty(unknown)
-    error('bipedkin:build_mex:unknown', 'no such deliverable: %s', strjoin(unknown, ', '));
-  end
-
   if ~exist(outdir, 'dir') && ~mkdir(outdir)
     error('bipedkin:build_mex:folder', 'cannot create the folder %s', outdir);
   end
@@ -46,7 +39,16 @@ function built = build_mex(outdir, names)
   mkdir(work);
   cleanup_work = onCleanup(@() remove_folder(work));
   octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
-  flags = '-std=c++20 -O2 -ffp-contract=off -fvisibility=hidden';
+  flags = ['-std=c++20 -O2 ' compile_flags(root)];
+
+  [listed, kinds] = evaluator_list(root, work, octave, flags);
+  if nargin < 2
+    names = listed;
+  end
+  unknown = setdiff(names, listed);
+  if ~isempty(unknown)
+    error('bipedkin:build_mex:unknown', 'no such deliverable: %s', strjoin(unknown, ', '));
+  end
   if octave
     % Octave's mex takes compiler flags from the environment.
     previous = getenv('CXXFLAGS');
@@ -63,10 +65,10 @@ function built = build_mex(outdir, names)
       fflush(stdout);
     end
     try
-      if any(strcmp(name, generated))
+      if strcmp(kinds{strcmp(listed, name)}, 'gateway')
         args = generated_args(root, name, octave);
       else
-        args = constraint_args(root, work, name, octave);
+        args = constraint_args(root, work, name, octave, flags);
       end
       ok = compile(args, outdir, name, octave, flags);
     catch err
@@ -85,12 +87,28 @@ function built = build_mex(outdir, names)
   end
 end
 
-% The names a table of deliverables lists, with suffix appended.
-function names = table_names(file, pattern, suffix)
-  rows = regexp(fileread(file), pattern, 'tokens', 'lineanchors');
-  names = cellfun(@(t) [t{1} suffix], rows, 'UniformOutput', false);
+% The flags of cmake/compile-flags.txt: its lines that are not comments.
+function flags = compile_flags(root)
+  lines = strsplit(fileread(fullfile(root, 'cmake', 'compile-flags.txt')), "\n");
+  lines = lines(~cellfun(@isempty, lines) & ~strncmp(lines, '#', 1));
+  flags = strjoin(lines, ' ');
+end
+
+% The rows of the one list: each evaluator's name and kind (gateway or
+% runtime), as the project's lister prints them.
+function [names, kinds] = evaluator_list(root, work, octave, flags)
+  lister = fullfile(work, 'bipedkin_list');
+  run_command(sprintf('"%s" %s -I"%s" -o "%s" "%s"', host_cxx(octave), flags, root, lister, ...
+                      fullfile(root, 'gateway', 'list.cpp')));
+  [status, output] = system(['"' lister '"']);
+  if status ~= 0
+    error('bipedkin:build_mex:table', 'the list of evaluators could not be printed: %s', output);
+  end
+  rows = regexp(output, '^(\w+) (gateway|runtime)$', 'tokens', 'lineanchors');
+  names = cellfun(@(t) t{1}, rows, 'UniformOutput', false);
+  kinds = cellfun(@(t) t{2}, rows, 'UniformOutput', false);
   if isempty(names)
-    error('bipedkin:build_mex:table', 'no deliverables in %s', file);
+    error('bipedkin:build_mex:table', 'the list of evaluators is empty');
   end
 end
 
@@ -104,41 +122,41 @@ function args = generated_args(root, name, octave)
   end
 end
 
-% A constraint deliverable: its source, its stored build properties (made by
-% the project's generator, compiled here with the host's C++ compiler) and
-% our run-time library compiled in, so that its calls stay inside the MEX
-% file whatever run time the host has loaded.
-function args = constraint_args(root, work, name, octave)
+% A run-time-built deliverable: its source, its stored build properties
+% (made by the project's generator, compiled here with the host's C++
+% compiler) and its export list. In Octave, which has no run time of this
+% kind, our run-time library is compiled in (its headers' folder holds no
+% mex.h: the one it includes is Octave's); MATLAB's own libemlrt is linked.
+function args = constraint_args(root, work, name, octave, flags)
   entry = regexprep(name, '_mex$', '');
-  include = fullfile(work, 'include');
-  if ~exist(fullfile(include, 'bipedkin'), 'dir')
-    % The run time's header includes "mex.h": next to it that would be the
-    % built-in host's, so it is used from a folder of its own.
-    mkdir(fullfile(include, 'bipedkin'));
-    copy(fullfile(root, 'host', 'include', 'emlrt.h'), include);
-    copy(fullfile(root, 'host', 'include', 'bipedkin', 'emlrt_record.hpp'), fullfile(include, 'bipedkin'));
-  end
+  include = fullfile(root, 'host', 'emlrt', 'include');
   tool = fullfile(work, 'make_properties');
   if ~exist(tool, 'file')
-    run_command(sprintf('"%s" -std=c++20 -O2 -o "%s" "%s" -lz', host_cxx(octave), tool, ...
+    run_command(sprintf('"%s" %s -I"%s" -o "%s" "%s" -lz', host_cxx(octave), flags, include, tool, ...
                         fullfile(root, 'constraints', 'make_properties.cpp')));
   end
   own = fullfile(work, name);
   mkdir(own);
   run_command(sprintf('"%s" "%s" %s "%s"', tool, fullfile(root, 'constraints', 'resolved_functions.txt'), ...
                       entry, fullfile(own, 'resolved_functions.inc')));
-  src = fullfile(root, 'host', 'src');
-  args = {['-I' root], ['-I' include], ['-I' own], ['-DBIPEDKIN_CONSTRAINT_ENTRY=' entry], ...
-          fullfile(root, 'constraints', 'deliverable.cpp'), fullfile(src, 'emlrt.cpp'), ...
-          fullfile(src, 'emlrt_capture.cpp'), fullfile(src, 'emlrt_record.cpp'), '-lz'};
+  args = {['-I' root], ['-I' own], ['-DBIPEDKIN_DELIVERABLE_NAME=' name], ['-DBIPEDKIN_CONSTRAINT_ENTRY=' entry], ...
+          fullfile(root, 'constraints', 'deliverable.cpp')};
+  map = fullfile(own, 'exports.map');
+  exports = strrep(fileread(fullfile(root, 'constraints', 'exports.map.in')), '@ENTRY@', entry);
   if octave
-    map = fullfile(own, 'exports.map');
-    fid = fopen(map, 'w');
-    fprintf(fid, ['{\n  global: mexFunction; emlrtMexFcnProperties; %s; %s_initialize; %s_terminate; ' ...
-                  '%s_atexit;\n  local: *;\n};\n'], entry, entry, entry, entry);
-    fclose(fid);
-    args{end + 1} = ['-Wl,--version-script=' map];
+    src = fullfile(root, 'host', 'emlrt');
+    args = [args, {['-I' include], fullfile(src, 'emlrt.cpp'), fullfile(src, 'emlrt_capture.cpp'), ...
+                   fullfile(src, 'emlrt_record.cpp'), '-lz', ['-Wl,--version-script=' map]}];
+  else
+    % MATLAB's mex exports mexFunction and its version function; the entry
+    % points are added to that.
+    exports = strrep(exports, 'global: mexFunction;', 'global: mexFunction; mexfilerequiredapiversion;');
+    args = [args, {['-L' fullfile(matlabroot(), 'bin', lower(computer('arch')))], '-lemlrt', ...
+                   ['LINKEXPORTVER=-Wl,--version-script,' map]}];
   end
+  fid = fopen(map, 'w');
+  fprintf(fid, '%s', exports);
+  fclose(fid);
 end
 
 % Runs the host's mex command; true when it reports success. Octave's
@@ -165,13 +183,6 @@ function run_command(command)
   [status, output] = system(command);
   if status ~= 0
     error('bipedkin:build_mex:command', '%s failed: %s', command, output);
-  end
-end
-
-function copy(file, folder)
-  [ok, message] = copyfile(file, folder);
-  if ~ok
-    error('bipedkin:build_mex:copy', 'cannot copy %s: %s', file, message);
   end
 end
 

@@ -10,6 +10,6 @@
 
 // A negative count makes an empty dimension, as in the built-in host; the
 // new matrix is zero-filled like every matrix Octave creates.
-extern "C" mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity flag) {
+extern "C" [[gnu::visibility("default")]] mxArray* mxCreateDoubleMatrix_700(int m, int n, mxComplexity flag) {
   return mxCreateDoubleMatrix(m < 0 ? 0 : m, n < 0 ? 0 : n, flag);
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "evaluators/kernel.hpp"
+#include "evaluators/output.hpp"
 #include "tables/actuators.hpp"
 
 namespace bipedkin::tables {
@@ -18,12 +20,18 @@ namespace bipedkin::tables {
 inline constexpr int actuation_rows = model::num_coordinates;
 
 // Writes the ten nonzero elements; the other 210 are the host's zeros. The
-// state is not read.
-inline void actuation_matrix(double* out, const double*) {
-  [&]<std::size_t... i>(std::index_sequence<i...>) {
-    ((out[(actuator(i + 1).coordinate - 1) + actuation_rows * i] = actuator(i + 1).factor), ...);
-  }(std::make_index_sequence<actuator_count>{});
-}
+// state is not read. In its MEX deliverable the gateway writes them itself.
+struct ActuationMatrix : evaluators::Kernel<actuation_rows, actuator_count> {
+  static constexpr bool reads_state = false;
+  static constexpr bool written_by_gateway = true;
+  static void evaluate(auto out, const auto&) {
+    [&]<std::size_t... i>(std::index_sequence<i...>) {
+      (evaluators::put(out, (actuator(i + 1).coordinate - 1) + actuation_rows * static_cast<int>(i),
+                       actuator(i + 1).factor),
+       ...);
+    }(std::make_index_sequence<actuator_count>{});
+  }
+};
 
 // ---------------------------------------------------------------------------
 // Sparsity pattern of the dynamics row of an actuated coordinate N: the
@@ -76,10 +84,15 @@ constexpr auto pattern() {
 
 // Stores every element of the pattern; the input is not read.
 template <int N>
-void dyn_sparsity(double* out, const double*) {
+struct DynSparsity : evaluators::Kernel<pattern_rows(N), 2, evaluators::Input::scalar> {
   static_assert(actuator_of(N) != 0, "a sparsity pattern exists only for an actuated coordinate");
-  static constexpr auto p = pattern<N>();
-  [&]<std::size_t... i>(std::index_sequence<i...>) { ((out[i] = p[i]), ...); }(std::make_index_sequence<p.size()>{});
-}
+  static constexpr bool reads_state = false;
+  static void evaluate(auto out, const auto&) {
+    static constexpr auto p = pattern<N>();
+    [&]<std::size_t... i>(std::index_sequence<i...>) {
+      (evaluators::put(out, static_cast<int>(i), p[i]), ...);
+    }(std::make_index_sequence<p.size()>{});
+  }
+};
 
 }  // namespace bipedkin::tables

@@ -40,7 +40,7 @@ std::vector<double> single(const ExpectedDeliverable& d, const mxArray* x, std::
 TEST(Batch, EveryEvaluatorEqualsItsSingleCallsBitForBit) {
   const std::size_t n = 25;
   const host::Array x = states(n, 91);
-  for (const auto& d : expected_deliverables()) {
+  for (const auto& d : expected_evaluators()) {
     SCOPED_TRACE(d.name);
     const host::CallResult r = batch(text(d.name).get(), x.get());
     ASSERT_FALSE(r.error) << r.error->what();
@@ -102,6 +102,8 @@ TEST(Batch, RefusesBadCallsWithItsOwnIdentifiersAndAllocatesNothingThatSurvives)
   const host::Array complex_x = host::make_numeric({44, 2}, mxDOUBLE_CLASS, true);
   const host::Array three_d = host::make_double({44, 2, 2});
   const host::Array number = host::make_double({1, 1});
+  const host::Array huge_name = text("pos_" + std::string(100000, 'x'));
+  const std::string huge_message = "No evaluator named 'pos_" + std::string(57, 'x') + "...'.";
   const host::Array bad_cell(mxCreateCellMatrix(1, 2));
   mxSetCell(bad_cell.get(), 0, mxCreateString("pos_knee_l"));
   mxSetCell(bad_cell.get(), 1, mxCreateDoubleScalar(3));
@@ -121,6 +123,8 @@ TEST(Batch, RefusesBadCallsWithItsOwnIdentifiersAndAllocatesNothingThatSurvives)
       {"complex X", {name.get(), complex_x.get()}, 1, "bipedkin:batch:inputNotRealMatrix", "X must be a real double matrix with 44 rows."},
       {"44x2x2 X", {name.get(), three_d.get()}, 1, "bipedkin:batch:inputNotRealMatrix", "X must be a real double matrix with 44 rows."},
       {"unknown name", {unknown.get(), x.get()}, 1, "bipedkin:batch:unknownName", "No evaluator named 'pos_nose_l'."},
+      {"a 100000-character name, quoted a line's worth", {huge_name.get(), x.get()}, 1, "bipedkin:batch:unknownName",
+       huge_message.c_str()},
       {"number as name", {number.get(), x.get()}, 1, "bipedkin:batch:invalidName",
        "NAME must be an evaluator's name (a char row) or a cell array of names."},
       {"cell holding a number", {bad_cell.get(), x.get()}, 1, "bipedkin:batch:invalidName",

@@ -29,7 +29,7 @@ std::vector<double> host_call(const ExpectedDeliverable& d, const StateVector& x
 }
 
 TEST(CLibrary, KnowsEveryEvaluatorWithItsShape) {
-  const auto expected = expected_deliverables();
+  const auto expected = expected_evaluators();
   EXPECT_EQ(bipedkin_count(), expected.size());
   for (const auto& d : expected) {
     SCOPED_TRACE(d.name);
@@ -48,7 +48,13 @@ TEST(CLibrary, RefusesWithAReturnCodeAndAMessage) {
   const bipedkin_evaluator* e = reinterpret_cast<const bipedkin_evaluator*>(1);
   EXPECT_EQ(bipedkin_find("rot_nose_l", &e), BIPEDKIN_UNKNOWN_NAME);
   EXPECT_EQ(e, nullptr);
-  EXPECT_STREQ(bipedkin_last_error(), "no evaluator named 'rot_nose_l'");
+  EXPECT_STREQ(bipedkin_last_error(),
+               "no evaluator named 'rot_nose_l' (the closest are rot_knee_l, rot_ankle_l, pos_toe_l)");
+  // A caller's text is quoted back a line's worth at most.
+  const std::string long_name = "rot_" + std::string(100000, 'x');
+  EXPECT_EQ(bipedkin_find(long_name.c_str(), &e), BIPEDKIN_UNKNOWN_NAME);
+  EXPECT_EQ(std::string(bipedkin_last_error()).rfind("no evaluator named 'rot_" + std::string(57, 'x') + "...' (", 0), 0u)
+      << bipedkin_last_error();
   EXPECT_EQ(bipedkin_find(nullptr, &e), BIPEDKIN_INVALID_ARGUMENT);
   double x[44] = {}, out[9];
   EXPECT_EQ(bipedkin_eval(nullptr, x, out, 0), BIPEDKIN_INVALID_ARGUMENT);
@@ -67,7 +73,7 @@ TEST(CLibrary, RefusesWithAReturnCodeAndAMessage) {
 TEST(CLibrary, EvaluatesAsTheDeliverablesDo) {
   std::mt19937_64 rng(81);
   const StateVector x = random_state(rng, 3.0);
-  for (const auto& d : expected_deliverables()) {
+  for (const auto& d : expected_evaluators()) {
     SCOPED_TRACE(d.name);
     const std::size_t size = static_cast<std::size_t>(d.rows * d.cols);
     std::vector<double> zero(size, 1.0), untouched(size, std::nan(""));
@@ -87,7 +93,7 @@ TEST(CLibrary, ABatchIsBitForBitItsSingleCallsOnAnyNumberOfThreads) {
     std::copy(x.begin(), x.end(), states.begin() + static_cast<std::ptrdiff_t>(44 * k));
   }
   states[44 * 7 + 5] = std::nan("");
-  for (const auto& d : expected_deliverables()) {
+  for (const auto& d : expected_evaluators()) {
     SCOPED_TRACE(d.name);
     const bipedkin_evaluator* e = find(d.name);
     const std::size_t size = static_cast<std::size_t>(d.rows * d.cols);

@@ -205,16 +205,16 @@ TEST_P(Constraint, RefusesBadCallsThroughTheRunTimeAndKeepsNothing) {
       {"single", 1, {{{44, 1}, mxSINGLE_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a real single array of size 44x1.", 1},
       {"int32", 1, {{{44, 1}, mxINT32_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a real int32 array of size 44x1.", 1},
       {"complex", 1, {{{44, 1}, mxDOUBLE_CLASS, true}}, type_id, "in1 must be a real double array of size 44x1; it is a complex double array of size 44x1.", 1},
-      {"char", 1, {{{44, 1}, mxCHAR_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a real char array of size 44x1.", 1},
+      {"char", 1, {{{44, 1}, mxCHAR_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a char array of size 44x1.", 1},
       {"sparse", 1, {{{44, 1}, mxDOUBLE_CLASS, false, true}}, type_id, "in1 must be a real double array of size 44x1; it is a sparse real double array of size 44x1.", 1},
       {"45x1", 1, {{{45, 1}}}, type_id, "", 1},
       {"1x4x11", 1, {{{1, 4, 11}}}, type_id, "", 1},
       {"44x1x2", 1, {{{44, 1, 2}}}, type_id, "", 1},
       {"0x0", 1, {{{0, 0}}}, type_id, "", 1},
-      {"logical", 1, {{{44, 1}, mxLOGICAL_CLASS}}, type_id, "", 1},
+      {"logical", 1, {{{44, 1}, mxLOGICAL_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a logical array of size 44x1.", 1},
       {"uint8", 1, {{{44, 1}, mxUINT8_CLASS}}, type_id, "", 1},
-      {"cell", 1, {{{44, 1}, mxCELL_CLASS}}, type_id, "", 1},
-      {"struct", 1, {{{1, 1}, mxSTRUCT_CLASS}}, type_id, "", 1},
+      {"cell", 1, {{{44, 1}, mxCELL_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a cell array of size 44x1.", 1},
+      {"struct", 1, {{{1, 1}, mxSTRUCT_CLASS}}, type_id, "in1 must be a real double array of size 44x1; it is a struct array of size 1x1.", 1},
   };
   for (const Refusal& f : refusals) {
     SCOPED_TRACE(f.what);

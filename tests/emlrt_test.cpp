@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "bipedkin/host.hpp"
+#include "bipedkin/mat5.hpp"
 #include "emlrt.h"
-#include "support/mat5.hpp"
 
 namespace bipedkin::testing {
 namespace {
 
 using host::Array;
 using host::CallResult;
-namespace m5 = mat5;
+namespace m5 = bipedkin::mat5;
 
 // Runs body inside a call boundary; what it stores in *out is the output.
 thread_local std::function<void(mxArray**)> body;
@@ -150,18 +150,18 @@ TEST(NameCapture, RebuildsEveryKindOfArrayItsStreamsHold) {
   const std::vector<std::uint16_t> utf16 = {'h', 0xe9};
   const std::vector<std::int32_t> q = {1, 2, 3, 4};
   const std::uint8_t two_hundred = 200;
-  const Bytes nested = matrix(cat({head(structure, 0, {1, 1}), field_names({"q"}, 2),
-                                   matrix(cat({head(dbl, 0, {2, 2}), element(miINT32, q)}))}));
+  const Bytes nested = matrix(cat({head(struct_class, 0, {1, 1}), field_names({"q"}, 2),
+                                   matrix(cat({head(double_class, 0, {2, 2}), element(miINT32, q)}))}));
   const Bytes body = cat({
-      head(structure, 0, {1, 1}, "ab"),  // the name in the small form
+      head(struct_class, 0, {1, 1}, "ab"),  // the name in the small form
       field_names(fields, 8),
-      matrix(cat({head(int16, 0, {1, 3}), element(miINT16, i16)})),
-      matrix(cat({head(uint8, logical_flag, {1, 2}), element(miUINT8, flags)})),
-      matrix(cat({head(dbl, complex_flag, {1, 1}), element(miDOUBLE, &re, 8), element(miDOUBLE, &im, 8)})),
-      matrix(cat({head(cell, 0, {1, 2}), matrix(cat({head(character, 0, {1, 2}), element(miUTF16, utf16)})),
+      matrix(cat({head(int16_class, 0, {1, 3}), element(miINT16, i16)})),
+      matrix(cat({head(uint8_class, logical_flag, {1, 2}), element(miUINT8, flags)})),
+      matrix(cat({head(double_class, complex_flag, {1, 1}), element(miDOUBLE, &re, 8), element(miDOUBLE, &im, 8)})),
+      matrix(cat({head(cell_class, 0, {1, 2}), matrix(cat({head(char_class, 0, {1, 2}), element(miUTF16, utf16)})),
                   matrix({})})),
-      matrix(cat({head(character, 0, {1, 2}), text_element(miUTF8, "\xe2\x82\xac" "x")})),
-      matrix(cat({head(dbl, 0, {1, 1}), element(miUINT8, &two_hundred, 1)})),
+      matrix(cat({head(char_class, 0, {1, 2}), text_element(miUTF8, "\xe2\x82\xac" "x")})),
+      matrix(cat({head(double_class, 0, {1, 1}), element(miUINT8, &two_hundred, 1)})),
       nested,
       matrix({}),
   });
@@ -211,13 +211,13 @@ TEST(NameCapture, RebuildsEveryKindOfArrayItsStreamsHold) {
 TEST(NameCapture, RefusesMalformedStreamsAndKeepsNothing) {
   using namespace m5;
   const double one = 1;
-  const Bytes scalar = matrix(cat({head(dbl, 0, {1, 1}), element(miDOUBLE, &one, 8)}));
+  const Bytes scalar = matrix(cat({head(double_class, 0, {1, 1}), element(miDOUBLE, &one, 8)}));
   const Bytes good = stream(scalar);
   const std::string good_hex = hex(deflate(good));
   const auto length = static_cast<std::uint32_t>(good.size());
 
   Bytes deep = scalar;
-  for (int i = 0; i < 40; ++i) deep = matrix(cat({head(cell, 0, {1, 1}), deep}));
+  for (int i = 0; i < 40; ++i) deep = matrix(cat({head(cell_class, 0, {1, 1}), deep}));
   Bytes big_endian = good;
   big_endian[2] = 'M';
   big_endian[3] = 'I';
@@ -256,24 +256,24 @@ TEST(NameCapture, RefusesMalformedStreamsAndKeepsNothing) {
       with("an array longer than the stream", stored(stream(overlong))),
       with("a small element claiming six bytes", stored(stream(small_overlong))),
       with("data after the array", stored(cat({good, element(miDOUBLE, &one, 8)}))),
-      with("more data inside the array than it holds", stored(stream(matrix(cat({head(dbl, 0, {1, 1}),
+      with("more data inside the array than it holds", stored(stream(matrix(cat({head(double_class, 0, {1, 1}),
                                                                                  element(miDOUBLE, &one, 8),
                                                                                  element(miDOUBLE, &one, 8)}))))),
-      with("huge dimensions", stored(stream(matrix(head(cell, 0, {2147483647, 2147483647}))))),
-      with("a negative dimension", stored(stream(matrix(cat({head(dbl, 0, {-1, 1}), element(miDOUBLE, &one, 8)}))))),
-      with("a single dimension", stored(stream(matrix(cat({head(dbl, 0, {1}), element(miDOUBLE, &one, 8)}))))),
+      with("huge dimensions", stored(stream(matrix(head(cell_class, 0, {2147483647, 2147483647}))))),
+      with("a negative dimension", stored(stream(matrix(cat({head(double_class, 0, {-1, 1}), element(miDOUBLE, &one, 8)}))))),
+      with("a single dimension", stored(stream(matrix(cat({head(double_class, 0, {1}), element(miDOUBLE, &one, 8)}))))),
       with("a number count that differs from the size",
-           stored(stream(matrix(cat({head(dbl, 0, {1, 2}), element(miDOUBLE, &one, 8)}))))),
+           stored(stream(matrix(cat({head(double_class, 0, {1, 2}), element(miDOUBLE, &one, 8)}))))),
       with("a character count that differs from the size",
-           stored(stream(matrix(cat({head(character, 0, {1, 5}), text_element(miUTF8, "abc")}))))),
-      with("invalid UTF-8", stored(stream(matrix(cat({head(character, 0, {1, 1}), text_element(miUTF8, "\xff")}))))),
-      with("a field name length of zero", stored(stream(matrix(cat({head(structure, 0, {1, 1}), field_names({}, 0)}))))),
+           stored(stream(matrix(cat({head(char_class, 0, {1, 5}), text_element(miUTF8, "abc")}))))),
+      with("invalid UTF-8", stored(stream(matrix(cat({head(char_class, 0, {1, 1}), text_element(miUTF8, "\xff")}))))),
+      with("a field name length of zero", stored(stream(matrix(cat({head(struct_class, 0, {1, 1}), field_names({}, 0)}))))),
       with("an unterminated field name",
-           stored(stream(matrix(cat({head(structure, 0, {1, 1}), field_names({"abcd"}, 4), scalar}))))),
+           stored(stream(matrix(cat({head(struct_class, 0, {1, 1}), field_names({"abcd"}, 4), scalar}))))),
       with("more structure elements than the data holds",
-           stored(stream(matrix(cat({head(structure, 0, {1, 100}), field_names({"a"}, 8), scalar}))))),
-      with("a cell that is not an array", stored(stream(matrix(cat({head(cell, 0, {1, 1}), element(miDOUBLE, &one, 8)}))))),
-      with("an unsupported class", stored(stream(matrix(cat({head(sparse, 0, {1, 1}), element(miDOUBLE, &one, 8)}))))),
+           stored(stream(matrix(cat({head(struct_class, 0, {1, 100}), field_names({"a"}, 8), scalar}))))),
+      with("a cell that is not an array", stored(stream(matrix(cat({head(cell_class, 0, {1, 1}), element(miDOUBLE, &one, 8)}))))),
+      with("an unsupported class", stored(stream(matrix(cat({head(sparse_class, 0, {1, 1}), element(miDOUBLE, &one, 8)}))))),
       with("arrays nested too deeply", stored(stream(deep))),
   };
   for (const Case& k : cases) {

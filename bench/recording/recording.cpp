@@ -9,6 +9,7 @@
 #include <math.h>
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace bipedkin_recording_sink {
@@ -24,7 +25,7 @@ void sincos_recorded(double angle, double* s, double* c) {
 
 #define BIPEDKIN_SINCOS ::bipedkin_recording_sink::sincos_recorded
 #define bipedkin bipedkin_recorded
-#include "gateway/deliverables.hpp"
+#include "gateway/evaluators.hpp"
 #undef bipedkin
 
 #include "bench/recording/recording.hpp"
@@ -32,14 +33,26 @@ void sincos_recorded(double angle, double* s, double* c) {
 namespace bipedkin::recording {
 
 namespace {
-const auto& table = ::bipedkin_recorded::gateway::deliverables;
+const auto& table = ::bipedkin_recorded::gateway::evaluators;
 }
 
 std::size_t kernel_count() { return std::size(table); }
 
 std::string_view kernel_name(std::size_t index) { return table[index].name; }
 
-bool reads_state(std::size_t index) { return table[index].input == ::bipedkin_recorded::gateway::Input::state; }
+bool reads_state(std::size_t index) { return table[index].reads_state; }
+
+std::string kernel_symbol(std::size_t index) {
+  const auto& row = table[index];
+  if (row.written_by_gateway) return {};
+  if (row.kind == ::bipedkin_recorded::gateway::Kind::runtime) {
+    const std::string_view name = row.name;
+    return std::string(name.substr(0, name.size() - std::string_view("_mex").size()));
+  }
+  return "bipedkin_kernel";
+}
+
+Kernel kernel(std::size_t index) { return table[index].kernel; }
 
 int output_rows(std::size_t index) { return table[index].rows; }
 int output_cols(std::size_t index) { return table[index].cols; }

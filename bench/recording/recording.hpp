@@ -6,22 +6,33 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace bipedkin::recording {
 
-// Number of rows of the table of deliverables, in the table's order.
+// Number of rows of the one list of evaluators, in its order.
 std::size_t kernel_count();
 
 std::string_view kernel_name(std::size_t index);
 
-// Whether the row's kernel reads a state (as opposed to an unread scalar).
+// Whether the row's result depends on the state.
 bool reads_state(std::size_t index);
+
+// The function in the row's built deliverable that is its kernel: the
+// hidden bipedkin_kernel, or a run-time row's exported entry point; empty
+// for the row whose gateway writes its output itself.
+std::string kernel_symbol(std::size_t index);
 
 // Output shape of the row.
 int output_rows(std::size_t index);
 int output_cols(std::size_t index);
+
+// The row's kernel in this build (its sines and cosines recorded while run()
+// runs it; taken plainly otherwise).
+using Kernel = void (*)(double* out, const double* x);
+Kernel kernel(std::size_t index);
 
 // Runs the row's kernel on the 44 doubles at x into out (rows x cols
 // doubles, which the caller zero-fills first), and returns the angles the

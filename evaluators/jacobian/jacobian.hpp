@@ -11,6 +11,7 @@
 
 #include <tuple>
 
+#include "evaluators/kernel.hpp"
 #include "evaluators/output.hpp"
 #include "model/velocity.hpp"
 
@@ -21,7 +22,7 @@ namespace detail {
 // Writes exact zeros into the columns of the coordinates of the site's own
 // turn (the leg-root joints).
 template <model::Side S, model::Site K>
-void store_leg_root_zeros(double* out, const model::State& x) {
+void store_leg_root_zeros(auto out, const auto& x) {
   using OwnTurn = std::tuple_element_t<3, decltype(model::chain<S, K>(x))>;
   OwnTurn::for_each_coordinate([&](int k) { store_column(out, k, model::Vector{0.0, 0.0, 0.0}); });
 }
@@ -29,10 +30,12 @@ void store_leg_root_zeros(double* out, const model::State& x) {
 }  // namespace detail
 
 template <model::Side S, model::Site K>
-void site_jacobian(double* out, const double* x) {
-  const model::State state{x};
-  const auto [axes, base] = model::world_axes_and_frame(model::base_turns(state));
-  const auto r = base * model::base_offset<S, K>;
+struct SiteJacobian : Kernel<3, 22> {
+  static void evaluate(auto out, const auto& state) {
+  const auto turns = model::base_turns(state);
+  const auto rotations = model::rotations(turns);
+  const auto axes = model::world_axes(turns, rotations);
+  const auto r = model::frame_of(rotations) * model::base_offset<S, K>;
   // The identity of the base position columns: (1,1), (2,2), (3,3).
   store_column<true, false, false>(out, model::base_x, model::e1);
   store_column<false, true, false>(out, model::base_y, model::e2);
@@ -41,22 +44,25 @@ void site_jacobian(double* out, const double* x) {
   store_column(out, model::base_pitch, cross(std::get<1>(axes), r));
   store_column(out, model::base_yaw, cross(std::get<2>(axes), r));
   detail::store_leg_root_zeros<S, K>(out, state);
-}
+  }
+};
 
 // dJ/dt along dq: column k is d(a_k x r)/dt = a_k' x r + a_k x v, with
 // v = w x r the velocity of r and a_k' the rate of the axis.
 template <model::Side S, model::Site K>
-void site_jacobian_rate(double* out, const double* x) {
-  const model::State state{x};
+struct SiteJacobianRate : Kernel<3, 22> {
+  static void evaluate(auto out, const auto& state) {
   const auto turns = model::base_turns(state);
-  const auto [axes, base] = model::world_axes_and_frame(turns);
+  const auto rotations = model::rotations(turns);
+  const auto axes = model::world_axes(turns, rotations);
   const auto rates = model::world_axis_rates(turns, axes, state);
-  const auto r = base * model::base_offset<S, K>;
+  const auto r = model::frame_of(rotations) * model::base_offset<S, K>;
   const auto v = cross(model::axes_times_rates<3>(turns, axes, state), r);
   store_column<false, true, true>(out, model::base_roll, cross(std::get<0>(rates), r) + cross(std::get<0>(axes), v));
   store_column(out, model::base_pitch, cross(std::get<1>(rates), r) + cross(std::get<1>(axes), v));
   store_column(out, model::base_yaw, cross(std::get<2>(rates), r) + cross(std::get<2>(axes), v));
   detail::store_leg_root_zeros<S, K>(out, state);
-}
+  }
+};
 
 }  // namespace bipedkin::evaluators::jacobian

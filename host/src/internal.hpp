@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,36 @@ namespace detail {
 
 // The library whose entry point the calling thread is running, if any.
 BIPEDKIN_HOST_API LoadedLibrary* current_library();
+
+// What the host tracks while one call runs on this thread.
+struct CallContext {
+  std::optional<double> fill;
+  unsigned char interrupt = 0;
+  LoadedLibrary* library = nullptr;
+  std::size_t allocations = 0;
+  std::vector<mxArray*> arrays;  // temporaries: created, not returned, not in a container
+  std::vector<void*> blocks;     // mxMalloc blocks not attached to an array
+};
+
+// libmx is loaded with the host program (or a deliverable), never on its own
+// later, so its per-thread state can sit in the static TLS block: reached
+// from the thread pointer directly instead of through __tls_get_addr, which
+// a call through the host would otherwise pass a dozen times.
+#define BIPEDKIN_STATIC_TLS [[gnu::tls_model("initial-exec")]]
+
+// The call the thread is running, or null (call.cpp).
+BIPEDKIN_STATIC_TLS extern thread_local CallContext* current;
+
+// Counts arrays and blocks made (+1) and freed (-1) in this process (call.cpp).
+void count_live(std::ptrdiff_t d);
+
+// Removes p from a call's list of temporaries, the latest entry first.
+void forget(std::vector<void*>& list, void* p);
+void forget(std::vector<mxArray*>& list, mxArray* p);
+
+// Frees an array with everything it holds, and a data block (mx.cpp).
+void destroy(mxArray* a);
+void block_free(void* p);
 
 }  // namespace detail
 }  // namespace bipedkin::host

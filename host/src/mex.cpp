@@ -43,8 +43,8 @@ Library::~Library() {
   dlclose(loaded_->handle);
 }
 
-Library Library::open(const std::string& name, const std::filesystem::path& dir) {
-  const std::filesystem::path file = dir / (name + ".so");
+Library Library::open(const std::string& name, const std::filesystem::path& dir, const std::string& extension) {
+  const std::filesystem::path file = dir / (name + extension);
   void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* why = dlerror();

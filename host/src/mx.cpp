@@ -1,103 +1,20 @@
-// libmx of the built-in host: arrays, host memory and the call boundary.
+// libmx of the built-in host: arrays and host memory, and the matrix
+// interface on them. What a call allocates is registered with the call
+// (call.cpp), so that the call boundary frees what the call does not return.
 
 #include <algorithm>
-#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <numeric>
 
 #include "internal.hpp"
 
 namespace bipedkin::host {
+namespace detail {
 namespace {
-
-
-// What the host tracks while one call runs on this thread.
-struct CallContext {
-  std::optional<double> fill;
-  unsigned char interrupt = 0;
-  LoadedLibrary* library = nullptr;
-  std::size_t allocations = 0;
-  std::vector<mxArray*> arrays;  // temporaries: created, not returned, not in a container
-  std::vector<void*> blocks;     // mxMalloc blocks not attached to an array
-};
-
-// libmx is loaded with the host program (or a deliverable), never on its own
-// later, so its per-thread state can sit in the static TLS block: reached
-// from the thread pointer directly instead of through __tls_get_addr, which
-// a call through the host would otherwise pass a dozen times.
-#define BIPEDKIN_STATIC_TLS [[gnu::tls_model("initial-exec")]]
-BIPEDKIN_STATIC_TLS thread_local CallContext* current = nullptr;
-BIPEDKIN_STATIC_TLS thread_local unsigned char idle_interrupt = 0;
-
-// Arrays and blocks alive, counted per thread so that an allocation costs
-// no locked instruction; live_allocations() adds the threads' counts up. A
-// thread's count may go negative (it freed what another allocated). The
-// count itself needs no construction (so reaching it costs no guard); a
-// thread registers it on its first allocation, and its registration folds
-// it into `retired` when the thread ends (what the ending thread still
-// allocates or frees goes there directly).
-struct LiveRegistry {
-  std::mutex mutex;
-  std::vector<const std::atomic<std::ptrdiff_t>*> threads;
-  std::ptrdiff_t retired = 0;
-};
-LiveRegistry& live_registry() {
-  static auto* registry = new LiveRegistry;  // never destroyed: threads may end after static destruction
-  return *registry;
-}
-enum class LiveState : unsigned char { unregistered, registered, retired };
-BIPEDKIN_STATIC_TLS thread_local std::atomic<std::ptrdiff_t> live_count{0};
-BIPEDKIN_STATIC_TLS thread_local LiveState live_state = LiveState::unregistered;
-struct LiveRegistration {
-  LiveRegistration() {
-    LiveRegistry& r = live_registry();
-    const std::lock_guard lock(r.mutex);
-    r.threads.push_back(&live_count);
-    live_state = LiveState::registered;
-  }
-  ~LiveRegistration() {
-    LiveRegistry& r = live_registry();
-    const std::lock_guard lock(r.mutex);
-    r.retired += live_count.load();
-    std::erase(r.threads, &live_count);
-    live_state = LiveState::retired;
-  }
-};
-// Only the owning thread writes its count.
-void add_to_live_count(std::ptrdiff_t d) {
-  live_count.store(live_count.load(std::memory_order_relaxed) + d, std::memory_order_relaxed);
-}
-[[gnu::noinline, gnu::cold]] void count_live_slowly(std::ptrdiff_t d) {
-  if (live_state == LiveState::unregistered) {
-    thread_local LiveRegistration registration;
-    add_to_live_count(d);
-  } else {
-    LiveRegistry& r = live_registry();
-    const std::lock_guard lock(r.mutex);
-    r.retired += d;
-  }
-}
-void count_live(std::ptrdiff_t d) {
-  if (live_state != LiveState::registered) [[unlikely]] {
-    count_live_slowly(d);
-    return;
-  }
-  add_to_live_count(d);
-}
-
-void forget(std::vector<void*>& list, void* p) {
-  const auto it = std::find(list.rbegin(), list.rend(), p);
-  if (it != list.rend()) list.erase(std::next(it).base());
-}
-void forget(std::vector<mxArray*>& list, mxArray* p) {
-  const auto it = std::find(list.rbegin(), list.rend(), p);
-  if (it != list.rend()) list.erase(std::next(it).base());
-}
 
 // ---------------------------------------------------------------------------
 // Blocks: every data block (an array's or an mxMalloc'd one) carries a
@@ -131,6 +48,8 @@ void* block_alloc(std::size_t size, bool zero) {
   return h + 1;
 }
 
+}  // namespace
+
 void block_free(void* p) {
   if (p == nullptr) return;
   BlockHeader* h = header_of(p);
@@ -138,6 +57,8 @@ void block_free(void* p) {
   std::free(h);
   count_live(-1);
 }
+
+namespace {
 
 void fill_doubles(void* p, std::size_t bytes, double value) {
   unsigned char* bytes_p = static_cast<unsigned char*>(p);
@@ -309,6 +230,8 @@ void release(mxArray* value) {
   }
 }
 
+}  // namespace
+
 void destroy(mxArray* a) {
   if (a == nullptr) return;
   if (a->temporary && current != nullptr) forget(current->arrays, a);
@@ -320,6 +243,8 @@ void destroy(mxArray* a) {
   free_record(a);
   count_live(-1);
 }
+
+namespace {
 
 // UTF-8 to UTF-16 code units.
 std::vector<mxChar> utf16(const char* s) {
@@ -377,85 +302,9 @@ std::string utf8(const mxChar* s, std::size_t n) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// The call boundary
-
-MexError::MexError(std::string identifier, std::string message)
-    : std::runtime_error(identifier + ": " + message),
-      identifier_(std::move(identifier)),
-      message_(std::move(message)) {}
-MexError::~MexError() = default;
-
-std::size_t live_allocations() {
-  LiveRegistry& r = live_registry();
-  const std::lock_guard lock(r.mutex);
-  std::ptrdiff_t n = r.retired;
-  for (const auto* c : r.threads) n += c->load(std::memory_order_relaxed);
-  return static_cast<std::size_t>(n);
-}
-
-unsigned char* interrupt_flag() { return current != nullptr ? &current->interrupt : &idle_interrupt; }
-
-namespace detail {
-LoadedLibrary* current_library() { return current != nullptr ? current->library : nullptr; }
 }  // namespace detail
 
-CallResult call_entry(EntryPoint entry, int nlhs, std::span<const mxArray* const> inputs,
-                      const CallOptions& options, LoadedLibrary* library) {
-  // The calling thread's context is reused from call to call, so that a call
-  // costs no bookkeeping allocations once the lists have grown.
-  BIPEDKIN_STATIC_TLS thread_local CallContext context;
-  if (current != nullptr) throw std::logic_error("bipedkin host: nested MEX calls are not supported");
-  context.fill = options.fill;
-  context.interrupt = options.interrupt ? 1 : 0;
-  context.library = library;
-  context.allocations = 0;
-  context.arrays.clear();
-  context.blocks.clear();
-
-  const std::size_t slots = static_cast<std::size_t>(std::max(nlhs, 1));
-  // The output slots live on the stack for the usual few outputs.
-  mxArray* few_slots[8] = {};
-  std::vector<mxArray*> many_slots;
-  if (slots > std::size(few_slots)) many_slots.assign(slots, nullptr);
-  mxArray** plhs = many_slots.empty() ? few_slots : many_slots.data();
-  CallResult result;
-  current = &context;
-  try {
-    const int given = static_cast<int>(inputs.size());
-    const int nrhs = options.nrhs && *options.nrhs < given ? *options.nrhs : given;
-    entry(nlhs, plhs, nrhs, const_cast<const mxArray**>(inputs.data()));
-  } catch (const MexError& e) {
-    result.error = e;
-  } catch (const std::bad_alloc&) {
-    result.error = MexError("MATLAB:nomem", "Out of memory.");
-  }
-  current = nullptr;
-
-  // Outputs pass to the caller; on failure they go with everything else.
-  result.outputs.resize(slots);
-  if (!result.error) {
-    for (std::size_t i = 0; i < slots; ++i) {
-      mxArray* out = plhs[i];
-      if (out == nullptr) continue;
-      if (out->temporary) {
-        out->temporary = false;
-        forget(context.arrays, out);
-      }
-      result.outputs[i].reset(out);
-    }
-  }
-  for (mxArray* a : context.arrays) {
-    a->temporary = false;
-    destroy(a);
-  }
-  for (void* b : context.blocks) block_free(b);
-  result.allocations = context.allocations;
-  context.arrays.clear();
-  context.blocks.clear();
-  return result;
-}
+using namespace detail;
 
 // ---------------------------------------------------------------------------
 // Builders
@@ -523,6 +372,7 @@ std::string text(const mxArray* a) {
 // The C interface
 
 using namespace bipedkin::host;
+using namespace bipedkin::host::detail;
 
 extern "C" {
 

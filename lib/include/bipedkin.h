@@ -30,7 +30,9 @@ extern "C" {
 #define BIPEDKIN_API __attribute__((visibility("default")))
 #endif
 
-#define BIPEDKIN_STATE_SIZE 44
+/* A state: the 22 coordinates q, then their 22 rates dq. */
+#define BIPEDKIN_COORDINATES 22
+#define BIPEDKIN_STATE_SIZE (2 * BIPEDKIN_COORDINATES)
 
 typedef struct bipedkin_evaluator bipedkin_evaluator;
 
@@ -42,8 +44,7 @@ typedef enum {
 typedef enum {
   BIPEDKIN_OK = 0,
   BIPEDKIN_UNKNOWN_NAME = 1,
-  BIPEDKIN_INVALID_ARGUMENT = 2,
-  BIPEDKIN_THREAD_FAILURE = 3
+  BIPEDKIN_INVALID_ARGUMENT = 2
 } bipedkin_status;
 
 /* Output flags. */

@@ -1,10 +1,10 @@
 function bipedkin_check_batch(reference_file, mex_dir)
-% BIPEDKIN_CHECK_BATCH  bipedkin_batch in Octave: for every generated
-% deliverable, page k of bipedkin_batch(NAME, X) has the bits of NAME's own
-% result for column k of X (its reference value from the built-in host, and
-% the Octave MEX file's own call); a cell array of names gives a cell array
-% of results; X without columns gives an empty result; bad calls are refused
-% with the batch deliverable's identifiers.
+% BIPEDKIN_CHECK_BATCH  bipedkin_batch in Octave: for every deliverable, the
+% constraint Jacobians among them, page k of bipedkin_batch(NAME, X) has the
+% bits of NAME's own result for column k of X (its reference value from the
+% built-in host, and the Octave MEX file's own call); a cell array of names
+% gives a cell array of results; X without columns gives an empty result;
+% bad calls are refused with the batch deliverable's identifiers.
   addpath(mex_dir);
   ref = bipedkin_read_reference(reference_file);
   t = bipedkin_checks('batch');
@@ -16,14 +16,11 @@ function bipedkin_check_batch(reference_file, mex_dir)
 
   names = {};
   for d = ref.deliverables
-    if strcmp(d.form, 'column')
-      continue;  % the constraint deliverables are not batched
-    end
     names{end + 1} = d.name;
     % The scalar-form deliverables read no state: any columns will do.
     states = {d.values.state};
     xs = repmat({zeros(44, 1)}, 1, numel(states));
-    for k = 1:numel(states) * strcmp(d.form, 'state')
+    for k = 1:numel(states) * ~strcmp(d.form, 'scalar')
       xs{k} = ref.states(strcmp({ref.states.name}, states{k})).x;
     end
     x = [xs{:}];

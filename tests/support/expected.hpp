@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/constraints_expected.hpp"
+
 namespace bipedkin::testing {
 
 enum class Form { state, scalar };
@@ -47,6 +49,14 @@ inline std::vector<ExpectedDeliverable> expected_deliverables() {
   for (int n : {8, 9, 10, 11, 14, 16, 17, 18, 19, 22}) {
     out.push_back({"dyn_sparsity_" + std::to_string(n), Form::scalar, (n == 14 || n == 22) ? 39 : 40, 2});
   }
+  return out;
+}
+
+// Every evaluator of the C library and of bipedkin_batch: the generated
+// deliverables, and the constraint Jacobians as plain evaluators of a state.
+inline std::vector<ExpectedDeliverable> expected_evaluators() {
+  std::vector<ExpectedDeliverable> out = expected_deliverables();
+  for (const ExpectedConstraint& c : expected_constraints()) out.push_back({c.deliverable(), Form::state, c.rows, 22});
   return out;
 }
 

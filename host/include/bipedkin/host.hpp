@@ -84,10 +84,12 @@ struct LoadedLibrary;
 BIPEDKIN_HOST_API CallResult call_entry(EntryPoint entry, int nlhs, std::span<const mxArray* const> inputs,
                                         const CallOptions& options = {}, LoadedLibrary* library = nullptr);
 
-// A deliverable opened by name: <dir>/<name>.so.
+// A deliverable opened by name: <dir>/<name><extension> (.so for the
+// built-in host's own builds; a MEX file built for another host, such as
+// NAME.mexa64 against the MATLAB stand-in, opens the same way).
 class BIPEDKIN_HOST_API Library {
  public:
-  static Library open(const std::string& name, const std::filesystem::path& dir);
+  static Library open(const std::string& name, const std::filesystem::path& dir, const std::string& extension = ".so");
   Library(Library&&) noexcept;
   Library& operator=(Library&&) noexcept;
   // Unloads the deliverable, running its unload hook (mexAtExit) first.

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "model/state.hpp"
+
 namespace bipedkin::cli {
 
-using StateValues = std::array<double, 44>;
+using StateValues = std::array<double, model::state_size>;
 
 // A malformed argument: the tool reports it and exits with status 64.
 struct UsageError : std::runtime_error {

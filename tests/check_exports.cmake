@@ -1,10 +1,12 @@
-# cmake -DMEX_DIR=<build>/octave -DNM=nm -P check_exports.cmake
+# cmake -DMEX_DIR=DIR -DSUFFIX=mex -DNM=nm [-DEXTRA=names] [-DCOUNT=n] -P check_exports.cmake
 #
-# Every Octave MEX file exports what the built-in host's build of the same
-# deliverable exports and nothing else: mexFunction alone, or for a
-# constraint deliverable (NAME = ENTRY_mex) mexFunction, ENTRY, its
-# _initialize, _terminate and _atexit, and emlrtMexFcnProperties. The
-# library beside them exports mxCreateDoubleMatrix_700 alone.
+# Every MEX file DIR/*.SUFFIX of a host exports what the built-in host's
+# build of the same deliverable exports and nothing else: mexFunction alone,
+# or for a run-time-built deliverable (NAME = ENTRY_mex) mexFunction, ENTRY,
+# its _initialize, _terminate and _atexit, and emlrtMexFcnProperties; and
+# the EXTRA names the host itself asks of every MEX file. A library
+# libbipedkin_mx700.so beside them (Octave's) exports mxCreateDoubleMatrix_700
+# alone. COUNT, when given, is how many MEX files there must be.
 
 function(defined_symbols file out)
   execute_process(COMMAND ${NM} -D --defined-only ${file} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
@@ -21,22 +23,29 @@ function(defined_symbols file out)
   set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
-file(GLOB mex_files ${MEX_DIR}/*.mex)
+file(GLOB mex_files ${MEX_DIR}/*.${SUFFIX})
 list(LENGTH mex_files count)
 if(count EQUAL 0)
   message(FATAL_ERROR "no MEX files in ${MEX_DIR}")
 endif()
+if(DEFINED COUNT AND NOT count EQUAL COUNT)
+  message(SEND_ERROR "${count} MEX files in ${MEX_DIR}, not ${COUNT}")
+endif()
+set(others "")
+if(EXISTS ${MEX_DIR}/libbipedkin_mx700.so)
+  set(others ${MEX_DIR}/libbipedkin_mx700.so)
+endif()
 
 set(failures 0)
-foreach(file IN LISTS mex_files ITEMS ${MEX_DIR}/libbipedkin_mx700.so)
+foreach(file IN LISTS mex_files others)
   get_filename_component(name ${file} NAME_WE)
   if(name STREQUAL "libbipedkin_mx700")
     set(expected mxCreateDoubleMatrix_700)
   elseif(name MATCHES "^(.+)_mex$")
     set(entry ${CMAKE_MATCH_1})
-    set(expected mexFunction emlrtMexFcnProperties ${entry} ${entry}_initialize ${entry}_terminate ${entry}_atexit)
+    set(expected mexFunction emlrtMexFcnProperties ${entry} ${entry}_initialize ${entry}_terminate ${entry}_atexit ${EXTRA})
   else()
-    set(expected mexFunction)
+    set(expected mexFunction ${EXTRA})
   endif()
   list(SORT expected)
   defined_symbols(${file} got)

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "bipedkin/host.hpp"
-#include "catalog.hpp"
 #include "format.hpp"
+#include "gateway/evaluators.hpp"
+#include "gateway/text.hpp"
 #include "open.hpp"
 #include "plot.hpp"
 #include "props.hpp"
@@ -70,7 +71,7 @@ struct Options {
 };
 
 int small_count(const std::string& option, const std::string& v) {
-  if (v.size() != 1 || v[0] < '0' || v[0] > '4') throw UsageError(option + " takes a number from 0 to 4, got '" + v + "'");
+  if (v.size() != 1 || v[0] < '0' || v[0] > '4') throw UsageError(option + " takes a number from 0 to 4, got '" + gateway::quoted(v) + "'");
   return v[0] - '0';
 }
 
@@ -99,14 +100,14 @@ Options parse_options(const std::vector<std::string>& args) {
       } else if (f == "json") {
         o.format = Format::json;
       } else {
-        throw UsageError("--format takes pretty, raw or json, got '" + f + "'");
+        throw UsageError("--format takes pretty, raw or json, got '" + gateway::quoted(f) + "'");
       }
     } else if (a == "--dir") {
       o.dir = value();
     } else if (a == "-o" || a == "--output") {
       o.output = value();
     } else if (a.size() > 1 && a[0] == '-' && (a[1] == '-' || !std::isdigit(static_cast<unsigned char>(a[1])))) {
-      throw UsageError("unknown option '" + a + "'");
+      throw UsageError("unknown option '" + gateway::quoted(a) + "'");
     } else {
       o.positional.push_back(a);
     }
@@ -122,19 +123,27 @@ std::filesystem::path deliverable_dir(const Options& o) {
   return ec ? std::filesystem::current_path() : self.parent_path();
 }
 
-const Entry& known(const std::string& name) {
-  if (const Entry* e = find_entry(name)) return *e;
-  std::string names;
-  for (const Entry& e : catalog()) names += (names.empty() ? "" : " ") + e.name;
-  throw UsageError("unknown deliverable '" + name + "'; the deliverables are: " + names);
+using gateway::Evaluator;
+using gateway::Input;
+constexpr std::size_t state_size = model::state_size;
+
+const Evaluator& known(const std::string& name) {
+  if (const Evaluator* e = gateway::find(name)) return *e;
+  std::vector<std::string_view> names;
+  for (const Evaluator& e : gateway::evaluators) names.push_back(e.name);
+  throw UsageError("unknown deliverable '" + gateway::quoted(name) + "' (the closest are " +
+                   gateway::closest(name, names) + "; 'bipedkin list' shows them all)");
 }
 
-const char* input_word(InputForm f) { return f == InputForm::state ? "x (44-element state)" : "var (real scalar)"; }
+const char* input_word(const Evaluator& e) {
+  if (e.input == Input::scalar) return "var (real scalar)";
+  return e.kind == gateway::Kind::runtime ? "x (44x1 state)" : "x (44-element state)";
+}
 
 int list() {
   std::printf("%-30s %-22s %s\n", "deliverable", "input", "output");
-  for (const Entry& e : catalog()) {
-    std::printf("%-30s %-22s %dx%d double\n", e.name.c_str(), input_word(e.input), e.rows, e.cols);
+  for (const Evaluator& e : gateway::evaluators) {
+    std::printf("%-30s %-22s %dx%d double\n", e.name, input_word(e), e.rows, e.cols);
   }
   std::printf("%-30s %-22s %s\n", "bipedkin_batch", "NAME, X (44xN)", "NAME's rows x cols x N (rows x N for a column)");
   return 0;
@@ -142,20 +151,20 @@ int list() {
 
 int eval(const Options& o) {
   if (o.positional.empty()) throw UsageError("eval needs a deliverable name");
-  if (o.positional.size() > 2) throw UsageError("eval takes a name and one state; got '" + o.positional[2] + "' too");
-  const Entry& entry = known(o.positional[0]);
-  const std::string state_name = o.positional.size() > 1 ? o.positional[1] : (entry.input == InputForm::state ? "home" : "0");
+  if (o.positional.size() > 2) throw UsageError("eval takes a name and one state; got '" + gateway::quoted(o.positional[2]) + "' too");
+  const Evaluator& entry = known(o.positional[0]);
+  const std::string state_name = o.positional.size() > 1 ? o.positional[1] : (entry.input == Input::state ? "home" : "0");
 
   host::Array input;
-  if (entry.input == InputForm::state) {
+  if (entry.input == Input::state) {
     const StateValues x = parse_state(state_name);
-    input = host::make_double(o.row ? std::vector<std::size_t>{1, 44} : std::vector<std::size_t>{44, 1}, x);
+    input = host::make_double(o.row ? std::vector<std::size_t>{1, state_size} : std::vector<std::size_t>{state_size, 1}, x);
   } else {
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(state_name.c_str(), &end);
     if (state_name.empty() || end != state_name.c_str() + state_name.size()) {
-      throw UsageError("the input of " + entry.name + " is one number, got '" + state_name + "'");
+      throw UsageError("the input of " + std::string(entry.name) + " is one number, got '" + gateway::quoted(state_name) + "'");
     }
     input = host::make_double({1, 1}, std::vector<double>{v});
   }
@@ -176,12 +185,12 @@ int eval(const Options& o) {
 // NAME on the N states of a file, in one call of the batch deliverable.
 int eval_batch(const Options& o) {
   if (o.positional.size() != 2) throw UsageError("eval --batch takes a name and @FILE");
-  const Entry& entry = known(o.positional[0]);
+  const Evaluator& entry = known(o.positional[0]);
   const std::string& file = o.positional[1];
   const std::vector<double> x = parse_states(file);
-  const std::size_t n = x.size() / 44;
-  const host::Array name(mxCreateString(entry.name.c_str()));
-  const host::Array states = host::make_double({44, n}, x);
+  const std::size_t n = x.size() / state_size;
+  const host::Array name(mxCreateString(entry.name));
+  const host::Array states = host::make_double({state_size, n}, x);
   const host::Library library = open_deliverable("bipedkin_batch", deliverable_dir(o));
   const mxArray* inputs[] = {name.get(), states.get()};
   const host::CallResult r = library.call(1, inputs);
@@ -202,7 +211,7 @@ int eval_batch(const Options& o) {
 
 int props(const Options& o) {
   if (o.positional.size() != 1) throw UsageError("props takes one deliverable name");
-  const Entry& entry = known(o.positional[0]);
+  const Evaluator& entry = known(o.positional[0]);
   const host::Library library = open_deliverable(entry.name, deliverable_dir(o));
   const host::CallResult r = build_properties(library);
   if (r.error) {
@@ -214,7 +223,7 @@ int props(const Options& o) {
 }
 
 int plot(const Options& o) {
-  if (o.positional.size() > 1) throw UsageError("plot takes one state; got '" + o.positional[1] + "' too");
+  if (o.positional.size() > 1) throw UsageError("plot takes one state; got '" + gateway::quoted(o.positional[1]) + "' too");
   if (o.output.empty()) throw UsageError("plot needs -o FILE.svg");
   const std::string state_name = o.positional.empty() ? "home" : o.positional[0];
   const std::string svg = pose_svg(leg_points(parse_state(state_name), deliverable_dir(o)), state_name);
@@ -240,7 +249,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "eval") return o.batch ? eval_batch(o) : eval(o);
   if (command == "plot") return plot(o);
   if (command == "props") return props(o);
-  throw UsageError("unknown command '" + command + "'");
+  throw UsageError("unknown command '" + gateway::quoted(command) + "'");
 }
 
 }  // namespace

@@ -193,15 +193,17 @@ void argument_name(const emlrtMsgIdentifier* id, char* out, std::size_t size) {
   out[used] = '\0';
 }
 
-// "a real double array of size 44x1", or "missing".
+// "a real double array of size 44x1", "a cell array of size 1x1", or
+// "missing": only numeric classes are real or complex.
 void kind_text(const mxArray* a, char* out, std::size_t size) {
   if (a == nullptr) {
     std::snprintf(out, size, "%s", "missing");
     return;
   }
   const std::string shape = shape_text(mxGetDimensions(a), mxGetNumberOfDimensions(a));
-  std::snprintf(out, size, "a %s%s %s array of size %s", mxIsSparse(a) ? "sparse " : "",
-                mxIsComplex(a) ? "complex" : "real", mxGetClassName(a), shape.c_str());
+  const char* complexity = !mxIsNumeric(a) ? "" : mxIsComplex(a) ? "complex " : "real ";
+  std::snprintf(out, size, "a %s%s%s array of size %s", mxIsSparse(a) ? "sparse " : "", complexity,
+                mxGetClassName(a), shape.c_str());
 }
 
 }  // namespace

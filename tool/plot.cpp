@@ -15,7 +15,7 @@ const char* const sites[] = {"mount", "hip_abduction", "hip_rotation", "hip_flex
                              "shin",  "ankle",         "toe",          "toe_sole"};
 
 std::vector<Point> chain(const StateValues& x, const std::filesystem::path& dir, char side) {
-  const host::Array input = host::make_double({44, 1}, x);
+  const host::Array input = host::make_double({model::state_size, 1}, x);
   const mxArray* inputs[] = {input.get()};
   std::vector<Point> points = {{x[0], x[1], x[2]}};
   for (const char* site : sites) {

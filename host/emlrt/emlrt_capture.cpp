@@ -1,12 +1,6 @@
 // emlrtNameCaptureMxArrayR2016a: rebuilds a host array from its stored form,
-// hexadecimal text of a zlib stream that inflates to MAT-file level 5 data.
-//
-// The inflated data is an 8-byte prefix (version 0x0100 and the byte-order
-// mark "IM", little-endian, then four zero bytes) and one miMATRIX element.
-// Every element starts with a tag: its type and byte count in two 32-bit
-// words, followed by the data padded to a multiple of eight bytes; or, for
-// data of at most four bytes, the "small" form that packs the count into the
-// upper half of the first word and the data into the second.
+// hexadecimal text of a zlib stream that inflates to MAT-file level 5 data
+// (bipedkin/mat5.hpp): the 8-byte prefix and one miMATRIX element.
 //
 // The data may come from anywhere, so the reader trusts nothing: every count
 // is checked against the bytes that hold it before anything is allocated,
@@ -27,36 +21,15 @@
 #include <type_traits>
 #include <vector>
 
+#include "bipedkin/mat5.hpp"
 #include "emlrt.h"
 #include "emlrt_internal.hpp"
 #include "mex.h"
 
 using namespace bipedkin::emlrt::detail;
+using namespace bipedkin::mat5;
 
 namespace {
-
-// Data types of MAT-file elements.
-enum : std::uint32_t {
-  miINT8 = 1,
-  miUINT8 = 2,
-  miINT16 = 3,
-  miUINT16 = 4,
-  miINT32 = 5,
-  miUINT32 = 6,
-  miSINGLE = 7,
-  miDOUBLE = 9,
-  miINT64 = 12,
-  miUINT64 = 13,
-  miMATRIX = 14,
-  miUTF8 = 16,
-  miUTF16 = 17,
-};
-
-// Array classes as MAT files number them.
-enum : std::uint32_t { matCELL = 1, matSTRUCT = 2, matCHAR = 4, matDOUBLE = 6, matUINT64 = 15 };
-
-constexpr std::uint32_t flag_complex = 0x08;
-constexpr std::uint32_t flag_logical = 0x02;
 
 constexpr int max_depth = 16;
 constexpr std::size_t max_dims = 32;
@@ -74,15 +47,8 @@ struct DestroyArray {
 };
 using Owned = std::unique_ptr<mxArray, DestroyArray>;
 
-std::uint32_t le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint64_t le64(const std::uint8_t* p) { return le32(p) | static_cast<std::uint64_t>(le32(p + 4)) << 32; }
-
 // A run of bytes and its offset in the inflated data.
-struct Bytes {
+struct Span {
   const std::uint8_t* data;
   std::size_t size;
   std::size_t offset;
@@ -90,13 +56,13 @@ struct Bytes {
 
 struct Element {
   std::uint32_t type;
-  Bytes body;
+  Span body;
 };
 
 // Reads the elements of one container in order.
 class Elements {
  public:
-  explicit Elements(Bytes b) : b_(b) {}
+  explicit Elements(Span b) : b_(b) {}
 
   bool done() const { return pos_ >= b_.size; }
   std::size_t offset() const { return b_.offset + pos_; }
@@ -127,7 +93,7 @@ class Elements {
   [[noreturn]] void fail(const std::string& what) const { throw Malformed{what, offset()}; }
 
  private:
-  Bytes b_;
+  Span b_;
   std::size_t pos_ = 0;
 };
 
@@ -222,7 +188,7 @@ mxClassID host_class(std::uint32_t mat_class) {
   static constexpr mxClassID numeric[] = {mxDOUBLE_CLASS, mxSINGLE_CLASS, mxINT8_CLASS,  mxUINT8_CLASS,
                                           mxINT16_CLASS,  mxUINT16_CLASS, mxINT32_CLASS, mxUINT32_CLASS,
                                           mxINT64_CLASS,  mxUINT64_CLASS};
-  return numeric[mat_class - matDOUBLE];
+  return numeric[mat_class - double_class];
 }
 
 // Character data as UTF-16 code units.
@@ -285,7 +251,7 @@ std::vector<mxChar> characters(const Element& e, Elements& at) {
 
 // The array an miMATRIX element holds; null for an empty element, which
 // stands for an empty matrix.
-mxArray* matrix(const Bytes& body, int depth) {
+mxArray* matrix(const Span& body, int depth) {
   Elements in(body);
   if (depth > max_depth) in.fail("arrays nested too deeply");
   if (body.size == 0) return nullptr;
@@ -294,8 +260,8 @@ mxArray* matrix(const Bytes& body, int depth) {
   if (flags.type != miUINT32 || flags.body.size != 8) in.fail("array flags are not two 32-bit words");
   const std::uint32_t word = le32(flags.body.data);
   const std::uint32_t mat_class = word & 0xff;
-  const bool complex = (word >> 8 & flag_complex) != 0;
-  const bool logical = (word >> 8 & flag_logical) != 0;
+  const bool complex = (word >> 8 & complex_flag) != 0;
+  const bool logical = (word >> 8 & logical_flag) != 0;
 
   const Element dims_element = in.next("dimensions");
   const std::size_t ndims = dims_element.body.size / 4;
@@ -323,7 +289,7 @@ mxArray* matrix(const Bytes& body, int depth) {
   if (name.type != miINT8) in.fail("array name is not 8-bit text");
 
   Owned made;
-  if (mat_class == matCELL) {
+  if (mat_class == cell_class) {
     if (numel > in.left() / 8) in.fail("more cells than the data can hold");
     made.reset(mxCreateCellArray(ndims, dims));
     for (std::size_t i = 0; i < numel; ++i) {
@@ -331,7 +297,7 @@ mxArray* matrix(const Bytes& body, int depth) {
       if (e.type != miMATRIX) in.fail("a cell that is not an array");
       mxSetCell(made.get(), i, matrix(e.body, depth + 1));
     }
-  } else if (mat_class == matSTRUCT) {
+  } else if (mat_class == struct_class) {
     const Element length_element = in.next("field name length");
     if (length_element.type != miINT32 || length_element.body.size != 4) in.fail("field name length is not one 32-bit count");
     const std::int32_t length = static_cast<std::int32_t>(le32(length_element.body.data));
@@ -359,13 +325,13 @@ mxArray* matrix(const Bytes& body, int depth) {
         mxSetFieldByNumber(made.get(), i, static_cast<int>(f), matrix(e.body, depth + 1));
       }
     }
-  } else if (mat_class == matCHAR) {
+  } else if (mat_class == char_class) {
     const Element data = in.next("character data");
     const std::vector<mxChar> chars = characters(data, in);
     if (chars.size() != numel) in.fail("character count differs from the dimensions");
     made.reset(mxCreateCharArray(ndims, dims));
     if (numel != 0) std::memcpy(mxGetChars(made.get()), chars.data(), numel * sizeof(mxChar));
-  } else if (mat_class >= matDOUBLE && mat_class <= matUINT64) {
+  } else if (mat_class >= double_class && mat_class <= uint64_class) {
     const mxClassID c = logical ? mxLOGICAL_CLASS : host_class(mat_class);
     if (logical && complex) in.fail("a complex logical array");
     auto numeric_data = [&](const char* what) {
@@ -388,13 +354,6 @@ mxArray* matrix(const Bytes& body, int depth) {
   }
   if (!in.done()) in.fail("more data than the array holds");
   return made.release();
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // Builds the array; on failure writes why into message and returns false,
@@ -454,7 +413,7 @@ bool capture(const char* const pieces[], std::uint32_t length, mxArray** result,
     }
 
     const std::uint8_t* p = data.data();
-    if (p[0] != 0x00 || p[1] != 0x01 || p[2] != 'I' || p[3] != 'M' || le32(p + 4) != 0) {
+    if (std::memcmp(p, prefix, sizeof prefix) != 0) {
       throw Malformed{"the prefix is not version 0x0100, little-endian", 0};
     }
     Elements top({p + 8, length - 8u, 8});

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "gateway/text.hpp"
+
 namespace bipedkin::cli {
 namespace {
 
@@ -18,17 +20,17 @@ double parse_number(const std::string& token) {
   errno = 0;
   char* end = nullptr;
   const double v = std::strtod(token.c_str(), &end);
-  if (end != token.c_str() + token.size()) throw UsageError("not a number in state: '" + token + "'");
-  if (errno == ERANGE && (v == HUGE_VAL || v == -HUGE_VAL)) throw UsageError("number out of range in state: '" + token + "'");
+  if (end != token.c_str() + token.size()) throw UsageError("not a number in state: '" + gateway::quoted(token) + "'");
+  if (errno == ERANGE && (v == HUGE_VAL || v == -HUGE_VAL)) throw UsageError("number out of range in state: '" + gateway::quoted(token) + "'");
   return v;
 }
 
 StateValues from_tokens(const std::vector<std::string>& tokens, const std::string& where) {
-  if (tokens.size() != 44) {
+  if (tokens.size() != model::state_size) {
     throw UsageError(where + " holds " + std::to_string(tokens.size()) + " numbers; a state has 44");
   }
   StateValues x{};
-  for (std::size_t i = 0; i < 44; ++i) x[i] = parse_number(tokens[i]);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = parse_number(tokens[i]);
   return x;
 }
 
@@ -89,10 +91,10 @@ StateValues random_state(std::uint64_t seed) {
 }
 
 std::vector<double> parse_states(const std::string& arg) {
-  if (arg.empty() || arg[0] != '@') throw UsageError("--batch reads its states from @FILE, got '" + arg + "'");
+  if (arg.empty() || arg[0] != '@') throw UsageError("--batch reads its states from @FILE, got '" + gateway::quoted(arg) + "'");
   const std::string path = arg.substr(1);
   const std::vector<std::string> tokens = file_tokens(path, max_batch_bytes);
-  if (tokens.empty() || tokens.size() % 44 != 0) {
+  if (tokens.empty() || tokens.size() % model::state_size != 0) {
     throw UsageError("state file '" + path + "' holds " + std::to_string(tokens.size()) +
                      " numbers; a batch holds 44 per state");
   }
@@ -109,13 +111,13 @@ StateValues parse_state(const std::string& arg) {
     errno = 0;
     const unsigned long long v = std::strtoull(seed.c_str(), &end, 10);
     if (seed.empty() || seed[0] == '-' || end != seed.c_str() + seed.size() || errno == ERANGE) {
-      throw UsageError("random:SEED needs a whole number from 0 to 2^64-1, got '" + seed + "'");
+      throw UsageError("random:SEED needs a whole number from 0 to 2^64-1, got '" + gateway::quoted(seed) + "'");
     }
     return random_state(v);
   }
   if (!arg.empty() && arg[0] == '@') return from_file(arg.substr(1));
   if (arg.find(',') != std::string::npos) return from_tokens(split_list(arg), "the state list");
-  throw UsageError("unknown state '" + arg + "': use home, random:SEED, 44 comma-separated numbers or @FILE");
+  throw UsageError("unknown state '" + gateway::quoted(arg) + "': use home, random:SEED, 44 comma-separated numbers or @FILE");
 }
 
 }  // namespace bipedkin::cli

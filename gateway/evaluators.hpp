@@ -1,0 +1,118 @@
+// The one list of evaluators as C++: every row of evaluators.def with its
+// kernel type, and the descriptor of each row that every consumer reads.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "constraints/kernels.hpp"
+#include "evaluators/angular/angular.hpp"
+#include "evaluators/jacobian/jacobian.hpp"
+#include "evaluators/kernel.hpp"
+#include "evaluators/pose/pose.hpp"
+#include "model/state.hpp"
+#include "tables/tables.hpp"
+
+namespace bipedkin::gateway {
+
+using evaluators::Input;
+
+// How a row is built as a MEX deliverable: behind the gateway of
+// gateway/gateway.hpp, or on the run time (constraints/deliverable.cpp).
+enum class Kind { gateway, runtime };
+
+// kernel(out, x): one state's result from its 44 doubles (not read, and
+// possibly null, for a kernel that does not read the state).
+using Kernel = void (*)(double* out, const double* x);
+
+// A kernel on one state, with everything it calls but the sines and
+// cosines inlined.
+template <class K>
+[[gnu::flatten]] void exact_kernel(double* out, const double* x) {
+  K::evaluate(out, model::State{x});
+}
+
+enum class Id {
+#define BIPEDKIN_EVALUATOR(name, ...) name,
+#include "gateway/evaluators.def"
+#undef BIPEDKIN_EVALUATOR
+};
+
+namespace detail {
+using model::Side;
+using model::Site;
+namespace pose = evaluators::pose;
+namespace angular = evaluators::angular;
+namespace jacobian = evaluators::jacobian;
+namespace tables = bipedkin::tables;
+namespace constraints = bipedkin::constraints;
+
+template <class K, Kind k>
+struct RowOf {
+  using kernel = K;
+  static constexpr Kind kind = k;
+};
+struct End {};
+
+using Rows = std::tuple<
+#define BIPEDKIN_EVALUATOR(name, kind, ...) RowOf<__VA_ARGS__, Kind::kind>,
+#include "gateway/evaluators.def"
+#undef BIPEDKIN_EVALUATOR
+    End>;
+
+inline constexpr const char* names[] = {
+#define BIPEDKIN_EVALUATOR(name, ...) #name,
+#include "gateway/evaluators.def"
+#undef BIPEDKIN_EVALUATOR
+};
+}  // namespace detail
+
+inline constexpr std::size_t count = std::size(detail::names);
+
+// Row i: its kernel type and its kind.
+template <std::size_t i>
+using Row = std::tuple_element_t<i, detail::Rows>;
+template <Id id>
+using RowNamed = Row<static_cast<std::size_t>(id)>;
+
+// What every consumer knows of a row.
+struct Evaluator {
+  const char* name;
+  Kind kind;
+  Input input;
+  int rows;
+  int cols;
+  // Whether the result depends on the state (not so for the constant tables
+  // and the constraint Jacobians).
+  bool reads_state;
+  // Whether its MEX deliverable's gateway writes the output itself, with no
+  // kernel of its own.
+  bool written_by_gateway;
+  Kernel kernel;
+
+  int size() const { return rows * cols; }
+};
+
+template <std::size_t i>
+constexpr Evaluator describe() {
+  using K = typename Row<i>::kernel;
+  return {detail::names[i], Row<i>::kind, K::input,           K::rows,
+          K::cols,          K::reads_state, K::written_by_gateway, &exact_kernel<K>};
+}
+
+inline constexpr std::array<Evaluator, count> evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
+  return std::array<Evaluator, count>{describe<i>()...};
+}(std::make_index_sequence<count>{});
+
+// The row of that name, or null.
+constexpr const Evaluator* find(std::string_view name) {
+  for (const Evaluator& e : evaluators) {
+    if (name == e.name) return &e;
+  }
+  return nullptr;
+}
+
+}  // namespace bipedkin::gateway
