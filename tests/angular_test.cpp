@@ -2,7 +2,11 @@
 // angular velocities of the hip-side frames and their Jacobians.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <map>
 #include <random>
+#include <tuple>
 
 #include "support/compare.hpp"
 #include "support/expected.hpp"
@@ -14,7 +18,6 @@ namespace {
 std::string name(const std::string& quantity, const std::string& site, char side) {
   return quantity + "_" + site + "_" + side;
 }
-int coord(char side, int j) { return (side == 'l' ? 6 : 14) + j; }
 int joints_of(const std::string& site) {
   return static_cast<int>(std::find(omega_sites.begin(), omega_sites.end(), site) - omega_sites.begin()) + 1;
 }
@@ -40,7 +43,7 @@ TEST(AngularVelocity, HomeValues) {
   StateVector x = random_state(rng);
   std::fill(x.begin(), x.begin() + 22, 0.0);
   for (char side : {'l', 'r'}) {
-    auto d = [&](int k) { return x[21 + (k <= 6 ? k : coord(side, k - 6))]; };
+    auto d = [&](int k) { return x[21 + (k <= 6 ? k : coordinate(side, k - 6))]; };
     // d(7..10) are the rates of the leg's mount, hip abduction, hip rotation, hip flexion.
     const double roll = d(4) + d(7) + d(8);
     const std::map<std::string, std::pair<V, V>> home = {
@@ -78,7 +81,7 @@ TEST(AngularJacobian, HomeValues) {
       SCOPED_TRACE(stem + "_" + side);
       V expected(66, 0.0);
       for (const auto& [j, c] : columns) {
-        const int column = j <= 6 ? j : coord(side, j - 6);
+        const int column = j <= 6 ? j : coordinate(side, j - 6);
         for (int i = 1; i <= 3; ++i) expected[at(i, column, 3)] = c[static_cast<std::size_t>(i - 1)];
       }
       EXPECT_TRUE(near(eval(stem + "_" + side, {}), expected, 0.0));
@@ -124,19 +127,14 @@ TEST(AngularVelocity, IsTheRateOfTheRotation) {
   const double h = 1e-6;
   for (int trial = 0; trial < 10; ++trial) {
     const StateVector x = random_state(rng);
-    StateVector ahead = x, behind = x;
-    for (int k = 1; k <= 22; ++k) {
-      ahead[k - 1] += h * x[21 + k];
-      behind[k - 1] -= h * x[21 + k];
-    }
     for (char side : {'l', 'r'}) {
       for (const auto& site : omega_sites) {
         SCOPED_TRACE(name("omega_body", site, side));
         const V R = eval(name("rot", site, side), x);
-        const V a = eval(name("rot", site, side), ahead), b = eval(name("rot", site, side), behind);
+        const V dR = central_difference(name("rot", site, side), x, along_rates(x), h);
         auto W = [&](int i, int j) {  // (R^T dR)(i, j)
           double s = 0;
-          for (int k = 1; k <= 3; ++k) s += R[at(k, i, 3)] * (a[at(k, j, 3)] - b[at(k, j, 3)]) / (2 * h);
+          for (int k = 1; k <= 3; ++k) s += R[at(k, i, 3)] * dR[at(k, j, 3)];
           return s;
         };
         EXPECT_TRUE(near(eval(name("omega_body", site, side), x), {W(3, 2), W(1, 3), W(2, 1)}, 1e-8));
@@ -180,8 +178,8 @@ TEST(AngularVelocity, ReadsOnlyItsChainAndTheLegsAreTheSameFunction) {
           y[21 + k] = x[21 + k];
         }
         for (int j = 1; j <= joints_of(site); ++j) {
-          y[coord(side, j) - 1] = x[coord(side, j) - 1];
-          y[21 + coord(side, j)] = x[21 + coord(side, j)];
+          y[coordinate(side, j) - 1] = x[coordinate(side, j) - 1];
+          y[21 + coordinate(side, j)] = x[21 + coordinate(side, j)];
         }
         std::vector<std::string> quantities = {"omega_world", "omega_body"};
         if (site != "hip_flexion") quantities.insert(quantities.end(), {"angjac_world", "angjac_body"});
@@ -199,10 +197,10 @@ TEST(AngularVelocity, ReadsOnlyItsChainAndTheLegsAreTheSameFunction) {
   }
 }
 
-TEST(AngularJacobian, WritesExactlyItsElements) {
-  std::mt19937_64 rng(56);
-  const StateVector x = random_state(rng);
-  const std::map<std::string, std::vector<std::size_t>> written = {
+// The elements each Jacobian writes (linear, 0-based); every other one stays
+// the host's zero.
+std::map<std::string, std::vector<std::size_t>> angjac_written() {
+  return {
       {"angjac_world_mount_l", elements({{4, "123"}, {5, "123"}, {6, "123"}, {7, "123"}})},
       {"angjac_world_mount_r", elements({{4, "123"}, {5, "123"}, {6, "123"}, {15, "123"}})},
       {"angjac_body_mount_l", elements({{4, "123"}, {5, "123"}, {6, "123"}, {7, "13"}})},
@@ -220,10 +218,62 @@ TEST(AngularJacobian, WritesExactlyItsElements) {
       {"angjac_body_hip_rotation_r",
        elements({{4, "123"}, {5, "123"}, {6, "123"}, {15, "123"}, {16, "123"}, {17, "12"}})},
   };
-  for (const auto& [jacobian, expected] : written) EXPECT_EQ(written_elements(jacobian, x), expected) << jacobian;
+}
+
+// The written elements that are constant in every state, with their values:
+// {row, column as a left-leg coordinate (7, 8, 9 for the leg's joints),
+// value}.
+std::vector<std::tuple<int, int, double>> angjac_constants(const std::string& stem) {
+  if (stem.starts_with("angjac_world")) return {{1, 4, 1.0}, {2, 4, 0.0}, {3, 4, 0.0}, {1, 5, 0.0}};
+  if (stem == "angjac_body_mount") return {{3, 6, 0.0}, {1, 7, 0.0}, {3, 7, 1.0}};
+  if (stem == "angjac_body_hip_abduction") return {{1, 6, 0.0}, {1, 7, 1.0}, {2, 7, 0.0}, {1, 8, 1.0}, {2, 8, 0.0}};
+  return {{1, 7, 0.0}, {1, 8, 0.0}, {1, 9, 1.0}, {2, 9, 0.0}};  // angjac_body_hip_rotation
+}
+
+TEST(AngularJacobian, WritesExactlyItsElements) {
+  std::mt19937_64 rng(56);
+  const StateVector x = random_state(rng);
+  for (const auto& [jacobian, expected] : angjac_written()) EXPECT_EQ(written_elements(jacobian, x), expected) << jacobian;
   for (const auto& d : expected_deliverables()) {
     if (d.name.rfind("omega_", 0) == 0) {
       EXPECT_EQ(written_elements(d.name, x), (std::vector<std::size_t>{0, 1, 2}));
+    }
+  }
+}
+
+// A non-finite base roll q(4) reaches what the defining form carries it to,
+// R^T and R holding every angle of the chain: every element of the angular
+// velocities, and every written element of the Jacobians but the constants
+// they store. Nothing else moves.
+TEST(AngularJacobian, ANonFiniteBaseRollReachesEveryElementThatHoldsIt) {
+  std::mt19937_64 rng(58);
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double bad : {std::nan(""), inf, -inf}) {
+    StateVector x = random_state(rng);
+    x[3] = bad;
+    for (const auto& d : expected_deliverables()) {
+      if (d.name.rfind("omega_", 0) != 0) continue;
+      const V w = eval(d.name, x);
+      EXPECT_TRUE(std::isnan(w[0]) && std::isnan(w[1]) && std::isnan(w[2])) << d.name << " at q(4) = " << bad;
+    }
+    for (const auto& [jacobian, written] : angjac_written()) {
+      SCOPED_TRACE(jacobian + " at q(4) = " + std::to_string(bad));
+      const char side = jacobian.back();
+      const std::string stem = jacobian.substr(0, jacobian.size() - 2);
+      std::map<std::size_t, double> constants;
+      for (const auto& [i, j, value] : angjac_constants(stem)) {
+        constants[at(i, j <= 6 ? j : coordinate(side, j - 6), 3)] = value;
+      }
+      const V J = eval(jacobian, x);
+      for (std::size_t e = 0; e < J.size(); ++e) {
+        if (constants.contains(e)) {
+          EXPECT_EQ(J[e], constants[e]) << "element " << e + 1;
+        } else if (std::find(written.begin(), written.end(), e) != written.end()) {
+          EXPECT_TRUE(std::isnan(J[e])) << "element " << e + 1 << " is " << J[e];
+        } else {
+          EXPECT_EQ(J[e], 0.0) << "element " << e + 1;
+        }
+      }
     }
   }
 }
@@ -235,7 +285,7 @@ TEST(AngularJacobian, ConstantElementsAreExact) {
   for (int trial = 0; trial < 10; ++trial) {
     const StateVector x = random_state(rng, 3.0);
     for (char side : {'l', 'r'}) {
-      const int m = coord(side, 1), a = coord(side, 2), r = coord(side, 3);
+      const int m = coordinate(side, 1), a = coordinate(side, 2), r = coordinate(side, 3);
       auto e = [&](const char* stem, int i, int j) { return eval(std::string(stem) + "_" + side, x)[at(i, j, 3)]; };
       EXPECT_EQ(e("angjac_body_mount", 3, 6), 0.0);
       EXPECT_EQ(e("angjac_body_mount", 1, m), 0.0);

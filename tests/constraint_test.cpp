@@ -87,18 +87,6 @@ std::vector<std::string> unload(const std::string& entry) {
           "emlrtDestroyRootTLS(root)"};
 }
 
-struct InputSpec {
-  std::vector<std::size_t> dims;
-  mxClassID class_id = mxDOUBLE_CLASS;
-  bool complex = false;
-  bool sparse = false;
-};
-
-Array make_input(const InputSpec& s) {
-  if (s.sparse) return host::make_sparse(s.dims[0], s.dims[1], std::vector<double>(s.dims[0] * s.dims[1], 1.0));
-  return host::make_numeric(s.dims, s.class_id, s.complex);
-}
-
 struct Call {
   host::CallResult result;
   std::vector<std::string> record;

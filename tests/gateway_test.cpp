@@ -16,30 +16,6 @@ namespace {
 
 using host::Array;
 
-struct InputSpec {
-  std::vector<std::size_t> dims;
-  mxClassID class_id = mxDOUBLE_CLASS;
-  bool complex = false;
-  bool sparse = false;
-};
-
-// Element i of every sample input: some zeros (to exercise sparse storage),
-// the rest distinct values.
-double sample(std::size_t i) { return i % 3 == 0 ? 0.0 : std::sin(static_cast<double>(i) + 0.5); }
-
-// An input of the given kind holding the sample values (double class only),
-// dense or sparse, so that every accepted form carries the same elements.
-Array make_input(const InputSpec& s) {
-  std::size_t n = 1;
-  for (std::size_t d : s.dims) n *= d;
-  std::vector<double> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = sample(i);
-  if (s.sparse) return host::make_sparse(s.dims[0], n / std::max<std::size_t>(s.dims[0], 1), v);
-  Array a = host::make_numeric(s.dims, s.class_id, s.complex);
-  if (s.class_id == mxDOUBLE_CLASS) std::copy(v.begin(), v.end(), mxGetPr(a.get()));
-  return a;
-}
-
 InputSpec valid(Form form) { return {form == Form::state ? std::vector<std::size_t>{44, 1} : std::vector<std::size_t>{1, 1}}; }
 
 struct Outcome {

@@ -12,7 +12,6 @@ namespace bipedkin::testing {
 namespace {
 
 std::string pos(const std::string& site, char side) { return "pos_" + site + "_" + side; }
-int coord(char side, int j) { return (side == 'l' ? 6 : 14) + j; }
 
 // The site moves with joints 1 to this one: the mount and hip abduction
 // sites lie on their own axis line, the hip flexion site on the hip rotation
@@ -88,7 +87,7 @@ TEST(Position, ReadsOnlyTheJointsThatMoveIt) {
         const auto p = eval(pos(site, side), x);
         StateVector y = random_state(rng);
         for (int k = 1; k <= 6; ++k) y[k - 1] = x[k - 1];
-        for (int j = 1; j <= moving_joints(site); ++j) y[coord(side, j) - 1] = x[coord(side, j) - 1];
+        for (int j = 1; j <= moving_joints(site); ++j) y[coordinate(side, j) - 1] = x[coordinate(side, j) - 1];
         EXPECT_TRUE(identical(eval(pos(site, side), y), p));
       }
     }
@@ -110,7 +109,7 @@ TEST(Position, TheToeAngleMovesTheToeSoleOnly) {
   const StateVector x = random_state(rng);
   for (char side : {'l', 'r'}) {
     StateVector y = x;
-    y[coord(side, 8) - 1] += 0.5;
+    y[coordinate(side, 8) - 1] += 0.5;
     EXPECT_TRUE(identical(eval(pos("toe", side), y), eval(pos("toe", side), x)));
     EXPECT_GT(norm_of_difference(eval(pos("toe_sole", side), y), eval(pos("toe_sole", side), x)), 0.01);
   }
@@ -121,8 +120,8 @@ TEST(Position, CoaxialMountAndHipAbductionActThroughTheirSum) {
   const StateVector x = random_state(rng);
   for (char side : {'l', 'r'}) {
     StateVector y = x;
-    y[coord(side, 1) - 1] += 0.7;
-    y[coord(side, 2) - 1] -= 0.7;
+    y[coordinate(side, 1) - 1] += 0.7;
+    y[coordinate(side, 2) - 1] -= 0.7;
     for (const auto& site : position_sites) {
       SCOPED_TRACE(pos(site, side));
       EXPECT_TRUE(near(eval(pos(site, side), y), eval(pos(site, side), x), 1e-15));
@@ -204,7 +203,7 @@ TEST(Position, NaNReachesOnlyTheElementsWhoseFormulaHoldsTheCoordinate) {
       // The joints that move the site reach every element; the others,
       // its own among them, none.
       for (int j = 1; j <= 8; ++j) {
-        EXPECT_EQ(with_nan(coord(side, j)), std::vector<bool>(3, j > moving_joints(site))) << "joint " << j;
+        EXPECT_EQ(with_nan(coordinate(side, j)), std::vector<bool>(3, j > moving_joints(site))) << "joint " << j;
       }
     }
   }

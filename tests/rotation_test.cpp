@@ -18,7 +18,6 @@ const std::vector<double> L = {0, 0, -1, 1, 0, 0, 0, -1, 0};
 std::string name(const std::string& site, char side) { return "rot_" + site + "_" + side; }
 
 // Index (1-based) of the coordinate of joint j (1 = mount .. 8 = toe).
-int coord(char side, int j) { return (side == 'l' ? 6 : 14) + j; }
 
 // The joints that turn each site frame, counted from the mount.
 int chain_length(const std::string& site) {
@@ -105,7 +104,7 @@ TEST(Rotation, ReadsOnlyItsChainAndTheLegsAreTheSameFunction) {
         const auto base = eval(name(site, side), x);
         StateVector y = random_state(rng);
         for (int k = 4; k <= 6; ++k) y[k - 1] = x[k - 1];
-        for (int j = 1; j <= chain_length(site); ++j) y[coord(side, j) - 1] = x[coord(side, j) - 1];
+        for (int j = 1; j <= chain_length(site); ++j) y[coordinate(side, j) - 1] = x[coordinate(side, j) - 1];
         EXPECT_TRUE(identical(eval(name(site, side), y), base));
         if (side == 'l') {
           EXPECT_TRUE(identical(eval(name(site, 'r'), swap_legs(x)), base));
@@ -136,11 +135,11 @@ TEST(Rotation, CoaxialAndParallelJointsActThroughTheSumOfTheirAngles) {
   const StateVector x = random_state(rng);
   for (char side : {'l', 'r'}) {
     StateVector y = x;
-    y[coord(side, 1) - 1] += 0.3;
-    y[coord(side, 2) - 1] -= 0.3;
+    y[coordinate(side, 1) - 1] += 0.3;
+    y[coordinate(side, 2) - 1] -= 0.3;
     StateVector z = x;
-    z[coord(side, 4) - 1] += 0.4;
-    z[coord(side, 5) - 1] -= 0.4;
+    z[coordinate(side, 4) - 1] += 0.4;
+    z[coordinate(side, 5) - 1] -= 0.4;
     for (const auto& site : rotation_sites) {
       SCOPED_TRACE(name(site, side));
       const auto r = eval(name(site, side), x);
@@ -187,7 +186,7 @@ TEST(Rotation, NaNReachesOnlyTheElementsWhoseFormulaHoldsTheAngle) {
       for (int j : joints) {
         SCOPED_TRACE(::testing::Message() << "joint " << j);
         StateVector z = x;
-        z[coord(side, j) - 1] = NAN;
+        z[coordinate(side, j) - 1] = NAN;
         check(eval(name(site, side), z), [&](int, int col) { return col == axis; });
       }
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -105,6 +106,50 @@ TEST(StraightLine, AMissingKernelIsNotAPass) {
   const sl::Report r = check(deliverable_dir / "libmx.so");
   EXPECT_FALSE(r.found);
   EXPECT_FALSE(check(deliverable_dir / "no_such_deliverable.so").found);
+}
+
+}  // namespace
+
+namespace {
+
+// Every angular kernel takes the sine and cosine of every angle of its
+// site's chain, the site's own joint included, once each: the base angles
+// and the leg's joints up to the site's, coaxial (mount and hip abduction)
+// and parallel (hip flexion on) joints as the sum of their angles.
+TEST(Angles, EveryAngularKernelTakesEveryAngleOfItsChainOnce) {
+  std::vector<double> x(44, 0.0);
+  for (int k = 4; k <= 22; ++k) x[static_cast<std::size_t>(k - 1)] = 0.001 * k * k;  // sums stay distinct
+  const std::vector<std::vector<std::vector<int>>> chains = {
+      {{4}, {5}, {6}, {7}},                  // mount
+      {{4}, {5}, {6}, {7, 8}},               // hip abduction
+      {{4}, {5}, {6}, {7, 8}, {9}},          // hip rotation
+      {{4}, {5}, {6}, {7, 8}, {9}, {10}},    // hip flexion
+  };
+  const char* const sites[] = {"mount", "hip_abduction", "hip_rotation", "hip_flexion"};
+  std::size_t checked = 0;
+  for (std::size_t i = 0; i < rec::kernel_count(); ++i) {
+    const std::string name(rec::kernel_name(i));
+    if (!name.starts_with("omega_") && !name.starts_with("angjac_")) continue;
+    const char side = name.back();
+    // omega_world_<site>_<side>, angjac_body_<site>_<side>, ...
+    const std::size_t first = name.find('_', name.find('_') + 1) + 1;
+    const std::string site = name.substr(first, name.size() - 2 - first);
+    const auto at = std::find(std::begin(sites), std::end(sites), site);
+    ASSERT_NE(at, std::end(sites)) << name;
+    std::vector<double> expected;
+    for (const auto& group : chains[static_cast<std::size_t>(at - std::begin(sites))]) {
+      double sum = 0.0;
+      for (int k : group) sum += x[static_cast<std::size_t>((k <= 6 || side == 'l' ? k : k + 8) - 1)];
+      expected.push_back(sum);
+    }
+    std::vector<double> out(66, 0.0);
+    std::vector<double> taken = rec::run(i, out.data(), x.data());
+    std::sort(taken.begin(), taken.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(taken, expected) << name;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 28u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/harness.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -65,6 +66,41 @@ StateVector swap_legs(const StateVector& x) {
     for (std::size_t j = 0; j < 8; ++j) std::swap(y[base + 6 + j], y[base + 14 + j]);
   }
   return y;
+}
+
+StateVector along_q(int k) {
+  StateVector v{};
+  v[static_cast<std::size_t>(k - 1)] = 1.0;
+  return v;
+}
+
+StateVector along_rates(const StateVector& x) {
+  StateVector v{};
+  std::copy(x.begin() + 22, x.end(), v.begin());
+  return v;
+}
+
+std::vector<double> central_difference(const std::string& name, const StateVector& x, const StateVector& v, double h) {
+  StateVector ahead = x, behind = x;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    ahead[i] += h * v[i];
+    behind[i] -= h * v[i];
+  }
+  std::vector<double> d = eval(name, ahead);
+  const std::vector<double> b = eval(name, behind);
+  for (std::size_t i = 0; i < d.size(); ++i) d[i] = (d[i] - b[i]) / (2 * h);
+  return d;
+}
+
+host::Array make_input(const InputSpec& s) {
+  std::size_t n = 1;
+  for (std::size_t d : s.dims) n *= d;
+  std::vector<double> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = i % 3 == 0 ? 0.0 : std::sin(static_cast<double>(i) + 0.5);
+  if (s.sparse) return host::make_sparse(s.dims[0], n / std::max<std::size_t>(s.dims[0], 1), v);
+  host::Array a = host::make_numeric(s.dims, s.class_id, s.complex);
+  if (s.class_id == mxDOUBLE_CLASS) std::copy(v.begin(), v.end(), mxGetPr(a.get()));
+  return a;
 }
 
 }  // namespace bipedkin::testing

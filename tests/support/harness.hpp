@@ -36,6 +36,30 @@ StateVector random_state(std::mt19937_64& rng, double range = 1.5);
 // Exchanges the blocks of the two legs in q and in dq.
 StateVector swap_legs(const StateVector& x);
 
+// The coordinate (1-based) of joint j (1 mount .. 8 toe) of leg 'l' or 'r'.
+constexpr int coordinate(char side, int j) { return (side == 'l' ? 6 : 14) + j; }
+
+// Directions of change of a state: q(k) alone, and q along the rates dq
+// (the motion the rates describe).
+StateVector along_q(int k);
+StateVector along_rates(const StateVector& x);
+
+// (name(x + h v) - name(x - h v)) / (2 h): the central difference of a
+// deliverable's output along the direction v.
+std::vector<double> central_difference(const std::string& name, const StateVector& x, const StateVector& v, double h);
+
+// An input array of any class, complex or not, full or sparse: the double
+// ones (and the sparse ones) hold sample values, some zeros and the rest
+// distinct, so that every accepted form of an input carries the same
+// elements.
+struct InputSpec {
+  std::vector<std::size_t> dims;
+  mxClassID class_id = mxDOUBLE_CLASS;
+  bool complex = false;
+  bool sparse = false;
+};
+host::Array make_input(const InputSpec& s);
+
 // The elements (linear positions, 0-based) a deliverable writes at x: those
 // that no longer hold the host's NaN fill. x must be finite.
 std::vector<std::size_t> written_elements(const std::string& name, const StateVector& x);
