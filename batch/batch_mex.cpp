@@ -4,7 +4,10 @@
 //
 //   Y = bipedkin_batch('pos_toe_sole_l', X)     X: real double 44 x N
 //   C = bipedkin_batch({'jac_mount_l', 'rot_knee_r'}, X)
+//   Y = bipedkin_batch('pos_toe_sole_l', X, 'fast')
 //
+// With 'fast' the states are evaluated on packs with vector instructions,
+// the C library's fast mode, within its bound (bipedkin.h).
 // Y is rows x cols x N (rows x N when the evaluator returns a column), page
 // k holding what the evaluator's own deliverable returns for column k of X;
 // with a cell array of names, C is a cell array of the same size holding one
@@ -43,6 +46,18 @@ const bipedkin_evaluator* resolve(const mxArray* name) {
   return e;
 }
 
+// The third input: 'fast', the only option.
+unsigned option(const mxArray* o) {
+  bool fast = false;
+  if (mxIsChar(o) && mxGetM(o) == 1 && mxGetNumberOfDimensions(o) == 2 && mxGetN(o) == 4) {
+    char* text = mxArrayToString(o);
+    fast = text != nullptr && std::strcmp(text, "fast") == 0;
+    mxFree(text);
+  }
+  if (!fast) refuse("invalidOption", "The third input must be 'fast'.");
+  return BIPEDKIN_FAST;
+}
+
 // X's columns as 44 consecutive doubles each; a sparse X is copied to full
 // storage first (into host memory the call frees).
 const double* states(const mxArray* x) {
@@ -53,7 +68,7 @@ const double* states(const mxArray* x) {
   return dense;
 }
 
-mxArray* evaluate(const bipedkin_evaluator* e, const double* x, std::size_t n) {
+mxArray* evaluate(const bipedkin_evaluator* e, const double* x, std::size_t n, unsigned flags) {
   const std::size_t rows = bipedkin_rows(e), cols = bipedkin_cols(e);
   const mwSize page[] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols), static_cast<mwSize>(n)};
   const mwSize column[] = {static_cast<mwSize>(rows), static_cast<mwSize>(n)};
@@ -61,7 +76,7 @@ mxArray* evaluate(const bipedkin_evaluator* e, const double* x, std::size_t n) {
                            : mxCreateNumericArray(3, page, mxDOUBLE_CLASS, mxREAL);
   // The host has zero-filled the output, so the kernels write only their
   // elements, exactly as in a single call.
-  if (n > 0 && bipedkin_eval_batch(e, x, n, mxGetPr(out), 0, 0) != BIPEDKIN_OK) {
+  if (n > 0 && bipedkin_eval_batch(e, x, n, mxGetPr(out), flags, 0) != BIPEDKIN_OK) {
     refuse("failed", bipedkin_last_error());
   }
   return out;
@@ -71,13 +86,14 @@ mxArray* evaluate(const bipedkin_evaluator* e, const double* x, std::size_t n) {
 
 extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                            const mxArray* prhs[]) {
-  if (nrhs != 2) refuse("invalidNumInputs", "Two inputs required (NAME, X).");
+  if (nrhs != 2 && nrhs != 3) refuse("invalidNumInputs", "Two or three inputs required (NAME, X, 'fast').");
   if (nlhs > 1) refuse("maxlhs", "Too many output arguments.");
   const mxArray* names = prhs[0];
   const mxArray* x = prhs[1];
   if (!mxIsDouble(x) || mxIsComplex(x) || mxGetNumberOfDimensions(x) != 2 || mxGetM(x) != state_size) {
     refuse("inputNotRealMatrix", "X must be a real double matrix with 44 rows.");
   }
+  const unsigned flags = nrhs == 3 ? option(prhs[2]) : 0u;
 
   std::vector<const bipedkin_evaluator*> evaluators;
   if (mxIsCell(names)) {
@@ -89,10 +105,10 @@ extern "C" [[gnu::visibility("default")]] void mexFunction(int nlhs, mxArray* pl
   const std::size_t n = mxGetN(x);
   const double* xs = states(x);
   if (!mxIsCell(names)) {
-    plhs[0] = evaluate(evaluators[0], xs, n);
+    plhs[0] = evaluate(evaluators[0], xs, n, flags);
     return;
   }
   mxArray* results = mxCreateCellArray(mxGetNumberOfDimensions(names), mxGetDimensions(names));
-  for (std::size_t i = 0; i < evaluators.size(); ++i) mxSetCell(results, i, evaluate(evaluators[i], xs, n));
+  for (std::size_t i = 0; i < evaluators.size(); ++i) mxSetCell(results, i, evaluate(evaluators[i], xs, n, flags));
   plhs[0] = results;
 }

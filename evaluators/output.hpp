@@ -1,16 +1,40 @@
 // Writing model quantities into a kernel's output elements (column-major).
 //
 // An output is where element i (0-based, linear) of the result goes:
-// double* for one state; a pack's output (model/pack.hpp) writes lane l's
-// element into state l's result. put(out, i, v) stores one element; a
-// structural constant is stored as its value.
+// double* for one state; a pack's output writes lane l's element into state
+// l's result. put(out, i, v) stores one element; a structural constant is
+// stored as its value.
 #pragma once
 
+#include <utility>
+
 #include "model/linalg.hpp"
+#include "model/pack.hpp"
 
 namespace bipedkin::evaluators {
 
 inline void put(double* out, int i, double v) { out[i] = v; }
+
+// The results of the W states of a pack, Size doubles each, one after the
+// other: lane l's element i is out[l * Size + i].
+template <int W, int Size>
+struct PackOutput {
+  double* out;
+};
+
+template <int W, int Size>
+void put(PackOutput<W, Size> o, int i, model::Pack<W> v) {
+  [&]<int... lane>(std::integer_sequence<int, lane...>) {
+    ((o.out[lane * Size + i] = v[lane]), ...);
+  }(std::make_integer_sequence<int, W>{});
+}
+
+template <int W, int Size>
+void put(PackOutput<W, Size> o, int i, double v) {
+  [&]<int... lane>(std::integer_sequence<int, lane...>) {
+    ((o.out[lane * Size + i] = v), ...);
+  }(std::make_integer_sequence<int, W>{});
+}
 
 // All three elements of a vector, at linear positions at, at + 1, at + 2.
 template <class Out>

@@ -157,8 +157,9 @@ Input make_input(Bytes& in, const std::vector<Target>& all) {
   for (double& v : x.values) v = in.value();
 
   if (x.class_id == mxCHAR_CLASS && (c & 0x20) != 0) {
-    // Sometimes a real evaluator's name, for the batch deliverable.
-    const std::string& name = all[in.byte() % all.size()].name;
+    // Sometimes a real evaluator's name, or the batch deliverable's option.
+    const std::uint8_t pick = in.byte();
+    const std::string& name = pick == 255 ? std::string("fast") : all[pick % all.size()].name;
     x.array.reset(mxCreateString(name.c_str()));
     x.dims = {1, name.size()};
     x.values.assign(name.size(), 0.0);
@@ -224,7 +225,8 @@ bool documented(const std::string& id) {
                               "EMLRT:runTime:TooManyOutputArguments", "EMLRT:runTime:InputTypeMismatch",
                               "EMLRT:runTime:Interrupted", "bipedkin:batch:invalidNumInputs",
                               "bipedkin:batch:maxlhs", "bipedkin:batch:inputNotRealMatrix",
-                              "bipedkin:batch:invalidName", "bipedkin:batch:unknownName"};
+                              "bipedkin:batch:invalidName", "bipedkin:batch:unknownName",
+                              "bipedkin:batch:invalidOption"};
   for (const char* i : ids)
     if (id == i) return true;
   return false;

@@ -2,6 +2,7 @@
 // kernel type, and the descriptor of each row that every consumer reads.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -93,7 +94,7 @@ struct Evaluator {
   bool written_by_gateway;
   Kernel kernel;
 
-  int size() const { return rows * cols; }
+  constexpr int size() const { return rows * cols; }
 };
 
 template <std::size_t i>
@@ -106,6 +107,13 @@ constexpr Evaluator describe() {
 inline constexpr std::array<Evaluator, count> evaluators = []<std::size_t... i>(std::index_sequence<i...>) {
   return std::array<Evaluator, count>{describe<i>()...};
 }(std::make_index_sequence<count>{});
+
+// The most elements of any row's result.
+inline constexpr int largest_size = [] {
+  int most = 0;
+  for (const Evaluator& e : evaluators) most = std::max(most, e.size());
+  return most;
+}();
 
 // The row of that name, or null.
 constexpr const Evaluator* find(std::string_view name) {

@@ -17,6 +17,7 @@
 
 #include "gateway/evaluators.hpp"
 #include "gateway/text.hpp"
+#include "lib/fast/fast.hpp"
 
 // The opaque handle of the interface: a row of the one list.
 struct bipedkin_evaluator {
@@ -72,15 +73,63 @@ unsigned automatic_threads(std::size_t n) {
 
 std::size_t size_of(const bipedkin::gateway::Evaluator& e) { return static_cast<std::size_t>(e.size()); }
 
-void evaluate_range(const bipedkin::gateway::Evaluator& e, const double* x, std::size_t first, std::size_t last,
-                    double* out, bool zero_fill) {
-  const std::size_t size = size_of(e);
-  const std::size_t stride = e.input == Input::state ? bipedkin::model::state_size : 0;
-  for (std::size_t k = first; k < last; ++k) {
-    double* o = out + k * size;
-    if (zero_fill) std::fill(o, o + size, 0.0);
-    e.kernel(o, x != nullptr ? x + k * stride : nullptr);
+constexpr std::size_t state_size = bipedkin::model::state_size;
+
+// What one call evaluates: an evaluator on states x into out, exactly or on
+// packs of `width` states with a fast kernel.
+struct Job {
+  const bipedkin::gateway::Evaluator& e;
+  const double* x;
+  double* out;
+  bool zero_fill;
+  bipedkin::fast::Kernel fast = nullptr;
+  std::size_t width = 1;
+
+  // States [first, last).
+  void run(std::size_t first, std::size_t last) const {
+    const std::size_t size = size_of(e);
+    if (zero_fill) std::fill(out + first * size, out + last * size, 0.0);
+    if (fast == nullptr) {
+      const std::size_t stride = e.input == Input::state ? state_size : 0;
+      for (std::size_t k = first; k < last; ++k) e.kernel(out + k * size, x != nullptr ? x + k * stride : nullptr);
+      return;
+    }
+    std::size_t k = first;
+    for (; k + width <= last; k += width) fast(out + k * size, x + k * state_size);
+    if (k < last) tail(k, last);
   }
+
+  // Fewer states than a pack: padded into a full one with copies of the
+  // last, never sent down another path, so that a state's result does not
+  // depend on where it falls. The results are written back over the
+  // caller's elements, which the kernel leaves as they were.
+  void tail(std::size_t first, std::size_t last) const {
+    constexpr std::size_t most = 8;  // the widest pack
+    const std::size_t size = size_of(e), n = last - first;
+    alignas(64) double in[most * state_size];
+    alignas(64) double result[most * bipedkin::gateway::largest_size];
+    for (std::size_t lane = 0; lane < width; ++lane) {
+      const std::size_t k = first + std::min(lane, n - 1);
+      std::copy(x + k * state_size, x + (k + 1) * state_size, in + lane * state_size);
+      if (lane < n) std::copy(out + k * size, out + (k + 1) * size, result + lane * size);
+    }
+    fast(result, in);
+    std::copy(result, result + n * size, out + first * size);
+  }
+};
+
+// The fast kernel of a row on this processor, or null where the row does
+// not read the state (its result is a constant) or the fast mode is the
+// exact path.
+Job make_job(const bipedkin_evaluator* evaluator, const double* x, double* out, unsigned flags) {
+  Job job{evaluator->row, x, out, (flags & BIPEDKIN_ZERO_FILL) != 0};
+  if ((flags & BIPEDKIN_FAST) != 0 && evaluator->row.reads_state) {
+    if (const bipedkin::fast::Path* path = bipedkin::fast::chosen()) {
+      job.fast = path->kernels[static_cast<std::size_t>(evaluator - evaluators.data())];
+      job.width = static_cast<std::size_t>(path->width);
+    }
+  }
+  return job;
 }
 
 bipedkin_status check(const bipedkin_evaluator* evaluator, const double* x, std::size_t n, const double* out) {
@@ -137,31 +186,40 @@ size_t bipedkin_cols(const bipedkin_evaluator* e) { return e != nullptr ? static
 
 bipedkin_status bipedkin_eval(const bipedkin_evaluator* e, const double* x, double* out, unsigned flags) {
   if (const bipedkin_status s = check(e, x, 1, out); s != BIPEDKIN_OK) return s;
-  evaluate_range(e->row, x, 0, 1, out, (flags & BIPEDKIN_ZERO_FILL) != 0);
+  make_job(e, x, out, flags).run(0, 1);
   return ok();
 }
 
 bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* e, const double* x, size_t n, double* out,
                                     unsigned flags, unsigned threads) {
   if (const bipedkin_status s = check(e, x, n, out); s != BIPEDKIN_OK) return s;
-  const bool zero_fill = (flags & BIPEDKIN_ZERO_FILL) != 0;
-  const std::size_t workers = std::min<std::size_t>(threads == 0 ? automatic_threads(n) : threads, std::max<std::size_t>(n, 1));
-  // Contiguous chunks, one per worker; the calling thread takes the first.
-  // A worker that cannot be started leaves its chunk to the calling thread.
+  const Job job = make_job(e, x, out, flags);
+  const std::size_t workers =
+      std::min<std::size_t>(threads == 0 ? automatic_threads(n) : threads, std::max<std::size_t>(n, 1));
+  // Contiguous chunks, one per worker, each a whole number of packs but the
+  // last; the calling thread takes the first. A worker that cannot be
+  // started leaves its chunk to the calling thread.
+  const auto boundary = [&](std::size_t w) { return w == workers ? n : n * w / workers / job.width * job.width; };
   std::vector<std::thread> started;
   std::vector<std::pair<std::size_t, std::size_t>> leftover;
   for (std::size_t w = 1; w < workers; ++w) {
-    const std::size_t first = n * w / workers, last = n * (w + 1) / workers;
+    const std::size_t first = boundary(w), last = boundary(w + 1);
+    if (first == last) continue;
     try {
-      started.emplace_back(evaluate_range, std::cref(e->row), x, first, last, out, zero_fill);
+      started.emplace_back([&job, first, last] { job.run(first, last); });
     } catch (...) {
       leftover.emplace_back(first, last);
     }
   }
-  evaluate_range(e->row, x, 0, n / workers, out, zero_fill);
-  for (const auto& [first, last] : leftover) evaluate_range(e->row, x, first, last, out, zero_fill);
+  job.run(0, boundary(1));
+  for (const auto& [first, last] : leftover) job.run(first, last);
   for (std::thread& t : started) t.join();
   return ok();
+}
+
+const char* bipedkin_fast_path(void) {
+  const bipedkin::fast::Path* path = bipedkin::fast::chosen();
+  return path != nullptr ? path->name : "exact";
 }
 
 const char* bipedkin_last_error(void) { return last_error; }

@@ -1,6 +1,8 @@
 // bipedkin_batch(NAME, X): N states in one call, bit for bit N single calls.
 #include <gtest/gtest.h>
 
+#include <bipedkin.h>
+
 #include <random>
 
 #include "support/compare.hpp"
@@ -26,6 +28,11 @@ host::Array text(const std::string& s) { return host::Array(mxCreateString(s.c_s
 host::CallResult batch(const mxArray* names, const mxArray* x, int nlhs = 1) {
   const mxArray* inputs[] = {names, x};
   return library("bipedkin_batch").call(nlhs, inputs);
+}
+
+host::CallResult batch3(const mxArray* names, const mxArray* x, const mxArray* option) {
+  const mxArray* inputs[] = {names, x, option};
+  return library("bipedkin_batch").call(1, inputs);
 }
 
 // What a single call of the deliverable returns for column k of X.
@@ -102,6 +109,11 @@ TEST(Batch, RefusesBadCallsWithItsOwnIdentifiersAndAllocatesNothingThatSurvives)
   const host::Array complex_x = host::make_numeric({44, 2}, mxDOUBLE_CLASS, true);
   const host::Array three_d = host::make_double({44, 2, 2});
   const host::Array number = host::make_double({1, 1});
+  const host::Array fast = text("fast");
+  const host::Array slow = text("slow");
+  const mwSize four_by_one[] = {4, 1};
+  const host::Array fast_column(mxCreateCharArray(2, four_by_one));
+  for (int i = 0; i < 4; ++i) mxGetChars(fast_column.get())[i] = static_cast<mxChar>("fast"[i]);
   const host::Array huge_name = text("pos_" + std::string(100000, 'x'));
   const std::string huge_message = "No evaluator named 'pos_" + std::string(57, 'x') + "...'.";
   const host::Array bad_cell(mxCreateCellMatrix(1, 2));
@@ -115,8 +127,17 @@ TEST(Batch, RefusesBadCallsWithItsOwnIdentifiersAndAllocatesNothingThatSurvives)
     const char* message;
   };
   const Case cases[] = {
-      {"one input", {name.get()}, 1, "bipedkin:batch:invalidNumInputs", "Two inputs required (NAME, X)."},
-      {"three inputs", {name.get(), x.get(), x.get()}, 1, "bipedkin:batch:invalidNumInputs", "Two inputs required (NAME, X)."},
+      {"one input", {name.get()}, 1, "bipedkin:batch:invalidNumInputs", "Two or three inputs required (NAME, X, 'fast')."},
+      {"four inputs", {name.get(), x.get(), fast.get(), fast.get()}, 1, "bipedkin:batch:invalidNumInputs",
+       "Two or three inputs required (NAME, X, 'fast')."},
+      {"a third input that is X", {name.get(), x.get(), x.get()}, 1, "bipedkin:batch:invalidOption",
+       "The third input must be 'fast'."},
+      {"a third input that is another word", {name.get(), x.get(), slow.get()}, 1, "bipedkin:batch:invalidOption",
+       "The third input must be 'fast'."},
+      {"'fast' as a column", {name.get(), x.get(), fast_column.get()}, 1, "bipedkin:batch:invalidOption",
+       "The third input must be 'fast'."},
+      {"'fast' and a bad X", {name.get(), row.get(), fast.get()}, 1, "bipedkin:batch:inputNotRealMatrix",
+       "X must be a real double matrix with 44 rows."},
       {"two outputs", {name.get(), x.get()}, 2, "bipedkin:batch:maxlhs", "Too many output arguments."},
       {"1x44 X", {name.get(), row.get()}, 1, "bipedkin:batch:inputNotRealMatrix", "X must be a real double matrix with 44 rows."},
       {"single X", {name.get(), single_x.get()}, 1, "bipedkin:batch:inputNotRealMatrix", "X must be a real double matrix with 44 rows."},
@@ -139,6 +160,32 @@ TEST(Batch, RefusesBadCallsWithItsOwnIdentifiersAndAllocatesNothingThatSurvives)
     EXPECT_EQ(r.error->message(), c.message);
     EXPECT_EQ(host::live_allocations(), before);
   }
+}
+
+// bipedkin_batch(NAME, X, 'fast') is the C library's fast batch, bit for
+// bit, for a name and for a cell array of names.
+TEST(Batch, FastIsTheCLibrarysFastMode) {
+  const std::size_t n = 37;
+  const host::Array x = states(n, 93);
+  const host::Array fast = text("fast");
+  for (const char* name : {"pos_toe_sole_r", "angjac_world_hip_rotation_l", "dyn_sparsity_14"}) {
+    SCOPED_TRACE(name);
+    const host::CallResult r = batch3(text(name).get(), x.get(), fast.get());
+    ASSERT_FALSE(r.error) << r.error->what();
+    const bipedkin_evaluator* e = nullptr;
+    ASSERT_EQ(bipedkin_find(name, &e), BIPEDKIN_OK);
+    std::vector<double> expected(bipedkin_rows(e) * bipedkin_cols(e) * n);
+    ASSERT_EQ(bipedkin_eval_batch(e, mxGetPr(x.get()), n, expected.data(), BIPEDKIN_ZERO_FILL | BIPEDKIN_FAST, 1),
+              BIPEDKIN_OK);
+    EXPECT_TRUE(identical(host::values(r.outputs[0].get()), expected));
+  }
+  const host::Array names(mxCreateCellMatrix(1, 2));
+  mxSetCell(names.get(), 0, mxCreateString("jac_mount_l"));
+  mxSetCell(names.get(), 1, mxCreateString("omega_body_hip_flexion_r"));
+  const host::CallResult cells = batch3(names.get(), x.get(), fast.get());
+  ASSERT_FALSE(cells.error) << cells.error->what();
+  const host::CallResult one = batch3(text("omega_body_hip_flexion_r").get(), x.get(), fast.get());
+  EXPECT_TRUE(identical(host::values(mxGetCell(cells.outputs[0].get(), 1)), host::values(one.outputs[0].get())));
 }
 
 TEST(Batch, ASparseXIsReadAsItsValues) {

@@ -260,6 +260,15 @@ TEST(Tool, EvaluatesTheStatesOfAFileInOneBatch) {
   for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], expected[i]) << i;
   EXPECT_EQ(run_tool("eval jac_hip_abduction_r home --batch").status, 64);
   EXPECT_EQ(run_tool("eval jac_hip_abduction_r @/dev/null --batch").status, 64);
+
+  // --fast: the fast mode, within its bound of the exact values.
+  const ToolRun fast = run_tool("eval jac_hip_abduction_r @" + file.string() + " --batch --fast --format raw");
+  ASSERT_EQ(fast.status, 0) << fast.err;
+  const auto fast_values = parse_raw(fast.out);
+  ASSERT_EQ(fast_values.size(), expected.size());
+  for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(fast_values[i], expected[i], 4e-15) << i;
+  EXPECT_EQ(run_tool("eval jac_hip_abduction_r home --fast").status, 64);
+  EXPECT_EQ(run_tool("list --fast").status, 64);
   std::filesystem::remove(file);
 }
 

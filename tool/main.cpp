@@ -47,6 +47,8 @@ options:
                             numbers), evaluated in one call of bipedkin_batch;
                             prints each state's result in turn (json: one
                             object per line)
+  --fast                    with --batch: evaluate on packs of states with vector
+                            instructions (bipedkin_batch(NAME, X, 'fast'))
   --row                     pass the state as a 1x44 row instead of a 44x1 column
   --nargin N                pass the input N times (0 to 4), as f(x, x) would
   --nargout N               ask for N outputs (0 to 4); 0 is a call as a statement
@@ -63,6 +65,7 @@ struct Options {
   std::vector<std::string> positional;
   bool row = false;
   bool batch = false;
+  bool fast = false;
   int nargin = 1;
   int nargout = 1;
   Format format = Format::pretty;
@@ -87,6 +90,8 @@ Options parse_options(const std::vector<std::string>& args) {
       o.row = true;
     } else if (a == "--batch") {
       o.batch = true;
+    } else if (a == "--fast") {
+      o.fast = true;
     } else if (a == "--nargin") {
       o.nargin = small_count(a, value());
     } else if (a == "--nargout") {
@@ -145,7 +150,8 @@ int list() {
   for (const Evaluator& e : gateway::evaluators) {
     std::printf("%-30s %-22s %dx%d double\n", e.name, input_word(e), e.rows, e.cols);
   }
-  std::printf("%-30s %-22s %s\n", "bipedkin_batch", "NAME, X (44xN)", "NAME's rows x cols x N (rows x N for a column)");
+  std::printf("%-30s %-22s %s\n", "bipedkin_batch", "NAME, X[, 'fast']",
+              "NAME's rows x cols x N (rows x N for a column), X 44xN");
   return 0;
 }
 
@@ -191,8 +197,10 @@ int eval_batch(const Options& o) {
   const std::size_t n = x.size() / state_size;
   const host::Array name(mxCreateString(entry.name));
   const host::Array states = host::make_double({state_size, n}, x);
+  const host::Array fast(mxCreateString("fast"));
   const host::Library library = open_deliverable("bipedkin_batch", deliverable_dir(o));
-  const mxArray* inputs[] = {name.get(), states.get()};
+  std::vector<const mxArray*> inputs = {name.get(), states.get()};
+  if (o.fast) inputs.push_back(fast.get());
   const host::CallResult r = library.call(1, inputs);
   if (r.error) {
     std::fprintf(stderr, "%s: %s\n", r.error->identifier().c_str(), r.error->message().c_str());
@@ -238,6 +246,7 @@ int run(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError("no command given");
   const std::string& command = args[0];
   const Options o = parse_options({args.begin() + 1, args.end()});
+  if (o.fast && !(command == "eval" && o.batch)) throw UsageError("--fast goes with eval --batch");
   if (command == "help" || command == "--help" || command == "-h") {
     std::fputs(usage_text, stdout);
     return 0;

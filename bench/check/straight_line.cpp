@@ -62,13 +62,13 @@ bool is_division_or_root(const std::string& mnemonic) {
 
 bool is_jump(const std::string& mnemonic) { return mnemonic.starts_with("j") || mnemonic.starts_with("loop"); }
 
-bool allowed(const std::string& callee) {
-  return std::find(allowed_callees.begin(), allowed_callees.end(), callee) != allowed_callees.end();
+bool allowed_in(const std::vector<std::string>& allowed, const std::string& callee) {
+  return std::find(allowed.begin(), allowed.end(), callee) != allowed.end();
 }
 
 }  // namespace
 
-Report check_listing(const std::string& listing, const std::string& symbol) {
+Report check_listing(const std::string& listing, const std::string& symbol, const std::vector<std::string>& allowed) {
   Report report;
   const std::regex header("^([0-9a-f]+) <" + symbol + ">:$");
   const std::regex line(R"(^\s*([0-9a-f]+):\t(.*)$)");
@@ -113,7 +113,7 @@ Report check_listing(const std::string& listing, const std::string& symbol) {
   auto called = [&](const Instruction& insn, const std::string& callee) {
     if (callee.empty()) {
       finding(insn, "call of an unknown target");
-    } else if (!allowed(callee)) {
+    } else if (!allowed_in(allowed, callee)) {
       finding(insn, "call to " + callee);
     } else {
       ++report.calls[callee];
@@ -161,7 +161,8 @@ Report check_listing(const std::string& listing, const std::string& symbol) {
   return report;
 }
 
-Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol) {
+Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol,
+             const std::vector<std::string>& allowed) {
   if (!std::filesystem::exists(library)) {
     Report r;
     r.error = library.string() + " does not exist";
@@ -169,9 +170,33 @@ Report check(const std::string& objdump, const std::filesystem::path& library, c
   }
   const std::string listing = run(quoted(objdump) + " -d --no-show-raw-insn --disassemble=" + quoted(symbol) + " " +
                                   quoted(library.string()) + " 2>&1");
-  Report r = check_listing(listing, symbol);
+  Report r = check_listing(listing, symbol, allowed);
   if (!r.found) r.error += " (" + library.string() + ")";
   return r;
+}
+
+std::vector<std::string> wide_vector_functions(const std::string& objdump, const std::filesystem::path& library,
+                                               const std::vector<std::string>& allowed_in) {
+  const std::string listing = run(quoted(objdump) + " -d --no-show-raw-insn " + quoted(library.string()) + " 2>&1");
+  static const std::regex header(R"(^[0-9a-f]+ <(.+)>:$)");
+  std::vector<std::string> found;
+  std::string function;
+  bool reported = false;
+  std::istringstream in(listing);
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, header)) {
+      function = m[1].str();
+      reported = std::any_of(allowed_in.begin(), allowed_in.end(),
+                             [&](const std::string& a) { return function.find(a) != std::string::npos; });
+      continue;
+    }
+    if (!reported && (line.find("%ymm") != std::string::npos || line.find("%zmm") != std::string::npos)) {
+      found.push_back(function);
+      reported = true;
+    }
+  }
+  return found;
 }
 
 std::string describe(const Report& report) {

@@ -30,11 +30,20 @@ struct Report {
 // The functions a kernel may call: the sines and cosines, and pow.
 inline const std::vector<std::string> allowed_callees{"sin", "cos", "sincos", "pow"};
 
-// Disassembles `symbol` of `library` with `objdump` and checks it.
-Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol);
+// Disassembles `symbol` of `library` with `objdump` and checks it; a vector
+// kernel may call its SLEEF function instead.
+Report check(const std::string& objdump, const std::filesystem::path& library, const std::string& symbol,
+             const std::vector<std::string>& allowed = allowed_callees);
 
 // Checks objdump's output for one function (what check() runs on).
-Report check_listing(const std::string& listing, const std::string& symbol);
+Report check_listing(const std::string& listing, const std::string& symbol,
+                     const std::vector<std::string>& allowed = allowed_callees);
+
+// The functions of `library` whose code uses a 256- or 512-bit vector
+// register (%ymm, %zmm) and whose name holds none of `allowed_in`: code of
+// a wider instruction set than x86-64's base where it has no business.
+std::vector<std::string> wide_vector_functions(const std::string& objdump, const std::filesystem::path& library,
+                                               const std::vector<std::string>& allowed_in);
 
 // One line per finding, for test failure messages.
 std::string describe(const Report& report);

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,8 +26,9 @@ const std::filesystem::path deliverable_dir = BIPEDKIN_MEX_DIR;
 const std::filesystem::path planted_dir = BIPEDKIN_PLANTED_DIR;
 const std::string objdump = BIPEDKIN_OBJDUMP;
 
-sl::Report check(const std::filesystem::path& library, const std::string& symbol = "bipedkin_kernel") {
-  return sl::check(objdump, library, symbol);
+sl::Report check(const std::filesystem::path& library, const std::string& symbol = "bipedkin_kernel",
+                 const std::vector<std::string>& allowed = sl::allowed_callees) {
+  return sl::check(objdump, library, symbol, allowed);
 }
 
 bool has_finding(const sl::Report& r, const std::string& reason) {
@@ -150,6 +153,63 @@ TEST(Angles, EveryAngularKernelTakesEveryAngleOfItsChainOnce) {
     ++checked;
   }
   EXPECT_EQ(checked, 28u);
+}
+
+}  // namespace
+
+namespace {
+
+// The fast mode's paths this build has, and the SLEEF function each calls
+// for its sines and cosines.
+struct VectorPath {
+  std::string name;
+  std::string sincos;
+};
+std::vector<VectorPath> vector_paths() {
+  const std::map<std::string, std::string> sleef = {{"avx512", "Sleef_sincosd8_u10avx512f"},
+                                                    {"avx2", "Sleef_sincosd4_u10avx2"},
+                                                    {"sse2", "Sleef_sincosd2_u10sse2"}};
+  std::vector<VectorPath> out;
+  std::istringstream names(BIPEDKIN_FAST_PATHS);
+  for (std::string name; names >> name;) out.push_back({name, sleef.at(name)});
+  return out;
+}
+
+const std::filesystem::path c_library = deliverable_dir / "libbipedkin.so";
+
+// Every row's kernel on a pack (bipedkin_fast_<path>_<row> in the C
+// library), in every width: straight-line code whose only calls are its
+// path's SLEEF sine and cosine, one per angle the exact kernel takes.
+TEST(StraightLine, EveryVectorKernelOfEveryWidthIsStraightLine) {
+  const auto paths = vector_paths();
+  if (paths.empty()) GTEST_SKIP() << "this build has no vector kernels";
+  std::vector<double> x(44);
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<double> uniform(-3.0, 3.0);
+  for (double& v : x) v = uniform(rng);
+  for (const VectorPath& path : paths) {
+    for (std::size_t i = 0; i < rec::kernel_count(); ++i) {
+      const std::string symbol = "bipedkin_fast_" + path.name + "_" + std::string(rec::kernel_name(i));
+      SCOPED_TRACE(symbol);
+      const sl::Report r = check(c_library, symbol, {path.sincos});
+      ASSERT_TRUE(r.found) << r.error;
+      EXPECT_TRUE(r.findings.empty()) << sl::describe(r);
+      std::vector<double> out(static_cast<std::size_t>(rec::output_rows(i) * rec::output_cols(i)), 0.0);
+      const int angles = static_cast<int>(rec::run(i, out.data(), x.data()).size());
+      EXPECT_EQ(r.calls.contains(path.sincos) ? r.calls.at(path.sincos) : 0, angles);
+    }
+  }
+}
+
+// The AVX2 and AVX-512 code stays in their own kernels: no function of the
+// C library outside them uses a register those instruction sets add, so
+// that the library runs on any x86-64 (a function of the model compiled
+// for AVX-512 and merged into the plain build would not).
+TEST(StraightLine, NoWiderInstructionSetOutsideItsOwnKernels) {
+  if (vector_paths().empty()) GTEST_SKIP() << "this build has no vector kernels";
+  const std::vector<std::string> wide = sl::wide_vector_functions(
+      objdump, c_library, {"bipedkin_fast_avx512", "bipedkin_fast_avx2", "Sleef_"});
+  EXPECT_TRUE(wide.empty()) << wide.size() << " functions, the first " << wide.front();
 }
 
 }  // namespace

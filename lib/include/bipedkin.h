@@ -11,6 +11,24 @@
  * deliverables, and those of a batch are bit for bit those of single calls,
  * however many threads evaluate it.
  *
+ * BIPEDKIN_FAST evaluates on packs of states with vector instructions (8
+ * states at once with AVX-512, 4 with AVX2, 2 with SSE2: the widest the
+ * processor has, or a narrower one named by the environment variable
+ * BIPEDKIN_SIMD=avx512|avx2|sse2|scalar, scalar being the exact path), its
+ * sines and cosines from SLEEF. The arithmetic is the exact path's, lane by
+ * lane, so a fast result differs from the exact one only through the sines
+ * and cosines, and for every evaluator and state
+ *     max |fast - exact| / max(1, max |exact|) <= 4e-15
+ * over the elements of the result (measured on 10^6 random states with
+ * angles and rates in [-3, 3] and with angles up to 1e4). NaN and
+ * infinities reach exactly the elements they reach in the exact path, and
+ * the same elements are written. A state's fast result depends on nothing
+ * but the state: not on its place in the batch, the batch's size, the
+ * number of threads or its neighbours. The AVX-512 and AVX2 paths give the
+ * same bits; the SSE2 path's sines and cosines (without FMA) may differ
+ * from theirs in the last place. Elsewhere than x86-64, or built without
+ * SLEEF, the fast mode is the exact path.
+ *
  * Functions report failure by their return value; bipedkin_last_error()
  * describes the calling thread's last failure. Nothing throws across this
  * interface, and nothing here allocates except a batch's worker threads.
@@ -47,8 +65,9 @@ typedef enum {
   BIPEDKIN_INVALID_ARGUMENT = 2
 } bipedkin_status;
 
-/* Output flags. */
-#define BIPEDKIN_ZERO_FILL 1u
+/* Evaluation flags. */
+#define BIPEDKIN_ZERO_FILL 1u /* set every element to 0.0 before the evaluator writes its own */
+#define BIPEDKIN_FAST 2u      /* evaluate on packs of states, within the bound above */
 
 /* The evaluators: count, by position (0 .. count-1), by name. */
 BIPEDKIN_API size_t bipedkin_count(void);
@@ -71,6 +90,10 @@ BIPEDKIN_API bipedkin_status bipedkin_eval(const bipedkin_evaluator* evaluator, 
  * large enough to gain from it). */
 BIPEDKIN_API bipedkin_status bipedkin_eval_batch(const bipedkin_evaluator* evaluator, const double* x, size_t n,
                                                  double* out, unsigned flags, unsigned threads);
+
+/* The path BIPEDKIN_FAST takes in this process: "avx512", "avx2", "sse2",
+ * or "exact" where the fast mode is the exact path. */
+BIPEDKIN_API const char* bipedkin_fast_path(void);
 
 /* The calling thread's last failure (at most 511 bytes), or "" after success. */
 BIPEDKIN_API const char* bipedkin_last_error(void);

@@ -67,10 +67,24 @@ function bipedkin_check_batch(reference_file, mex_dir)
   end
   t.expect(isempty(bipedkin_batch('pos_knee_l', zeros(44, 0))), 'no states give a non-empty result');
 
+  % 'fast': the C library's fast mode, within its bound of the exact values,
+  % and the same shape.
+  xs = [ref.states.x];
+  for name = {'pos_toe_sole_l', 'jac_hip_abduction_r', 'angjac_body_hip_rotation_l', 'omega_world_hip_flexion_r'}
+    exact = bipedkin_batch(name{1}, xs);
+    fast = bipedkin_batch(name{1}, xs, 'fast');
+    finite = isfinite(exact);
+    t.expect(isequal(size(fast), size(exact)) && isequal(isnan(fast), isnan(exact)) ...
+             && max(abs(fast(finite) - exact(finite))) <= 4e-15 * max(1, max(abs(exact(finite)))), ...
+             '%s: the fast batch is not within its bound of the exact one', name{1});
+  end
+
   % Refusals: identifier and message.
   refusals = {
     {{'pos_knee_l'}, 'bipedkin:batch:invalidNumInputs'}
-    {{'pos_knee_l', x, x}, 'bipedkin:batch:invalidNumInputs'}
+    {{'pos_knee_l', x, 'fast', 'fast'}, 'bipedkin:batch:invalidNumInputs'}
+    {{'pos_knee_l', x, x}, 'bipedkin:batch:invalidOption'}
+    {{'pos_knee_l', x, 'slow'}, 'bipedkin:batch:invalidOption'}
     {{'pos_knee_l', x.'}, 'bipedkin:batch:inputNotRealMatrix'}
     {{'pos_knee_l', single(x)}, 'bipedkin:batch:inputNotRealMatrix'}
     {{'pos_knee_l', complex(x, 1)}, 'bipedkin:batch:inputNotRealMatrix'}
