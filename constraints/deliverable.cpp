@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "emlrt.h"
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 #include "mex.h"
 #include "resolved_functions.inc"
 

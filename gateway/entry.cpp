@@ -1,6 +1,6 @@
 // The source of every deliverable behind the MEX gateway: the row named by
 // BIPEDKIN_DELIVERABLE_NAME, its kernel and its entry point.
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 #include "gateway/gateway.hpp"
 
 #ifndef BIPEDKIN_DELIVERABLE_NAME

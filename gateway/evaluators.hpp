@@ -1,29 +1,18 @@
-// The one list of evaluators as C++: every row of evaluators.def with its
-// kernel type, and the descriptor of each row that every consumer reads.
+// The one list of evaluators as C++: the descriptor of each row of
+// evaluators.def that every consumer reads, its kernel compiled for one
+// state. Instantiates every row's kernel: a source that needs one row
+// includes gateway/rows.hpp instead.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
-#include "constraints/kernels.hpp"
-#include "evaluators/angular/angular.hpp"
-#include "evaluators/jacobian/jacobian.hpp"
-#include "evaluators/kernel.hpp"
-#include "evaluators/pose/pose.hpp"
-#include "model/state.hpp"
-#include "tables/tables.hpp"
+#include "gateway/rows.hpp"
 
 namespace bipedkin::gateway {
-
-using evaluators::Input;
-
-// How a row is built as a MEX deliverable: behind the gateway of
-// gateway/gateway.hpp, or on the run time (constraints/deliverable.cpp).
-enum class Kind { gateway, runtime };
 
 // kernel(out, x): one state's result from its 44 doubles (not read, and
 // possibly null, for a kernel that does not read the state).
@@ -35,49 +24,6 @@ template <class K>
 [[gnu::flatten]] void exact_kernel(double* out, const double* x) {
   K::evaluate(out, model::State{x});
 }
-
-enum class Id {
-#define BIPEDKIN_EVALUATOR(name, ...) name,
-#include "gateway/evaluators.def"
-#undef BIPEDKIN_EVALUATOR
-};
-
-namespace detail {
-using model::Side;
-using model::Site;
-namespace pose = evaluators::pose;
-namespace angular = evaluators::angular;
-namespace jacobian = evaluators::jacobian;
-namespace tables = bipedkin::tables;
-namespace constraints = bipedkin::constraints;
-
-template <class K, Kind k>
-struct RowOf {
-  using kernel = K;
-  static constexpr Kind kind = k;
-};
-struct End {};
-
-using Rows = std::tuple<
-#define BIPEDKIN_EVALUATOR(name, kind, ...) RowOf<__VA_ARGS__, Kind::kind>,
-#include "gateway/evaluators.def"
-#undef BIPEDKIN_EVALUATOR
-    End>;
-
-inline constexpr const char* names[] = {
-#define BIPEDKIN_EVALUATOR(name, ...) #name,
-#include "gateway/evaluators.def"
-#undef BIPEDKIN_EVALUATOR
-};
-}  // namespace detail
-
-inline constexpr std::size_t count = std::size(detail::names);
-
-// Row i: its kernel type and its kind.
-template <std::size_t i>
-using Row = std::tuple_element_t<i, detail::Rows>;
-template <Id id>
-using RowNamed = Row<static_cast<std::size_t>(id)>;
 
 // What every consumer knows of a row.
 struct Evaluator {
