@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -78,10 +79,6 @@ std::string shape_text(const py::ssize_t* shape, py::ssize_t ndim) {
   std::string s = "(";
   for (py::ssize_t i = 0; i < ndim; ++i) s += (i == 0 ? "" : ", ") + std::to_string(shape[i]);
   return s + (ndim == 1 ? ",)" : ")");
-}
-
-std::string shape_text(const std::vector<py::ssize_t>& shape) {
-  return shape_text(shape.data(), static_cast<py::ssize_t>(shape.size()));
 }
 
 std::string shape_text(const py::array& a) { return shape_text(a.shape(), a.ndim()); }
@@ -214,56 +211,73 @@ bool read_fast(const Entry& e, py::handle fast) {
 }
 
 // The result's shape for n states (-1: one state), and the strides of the
-// layout evaluate returns.
-std::vector<py::ssize_t> result_shape(const Entry& e, py::ssize_t n) {
-  std::vector<py::ssize_t> shape;
-  if (n >= 0) shape.push_back(n);
-  shape.push_back(e.rows);
-  if (e.cols != 1) shape.push_back(e.cols);
-  return shape;
-}
+// layout evaluate returns. At most three dimensions, held in place: a
+// single-state call allocates nothing but its result.
+struct ResultShape {
+  int ndim = 0;
+  py::ssize_t dims[3] = {};
+  py::ssize_t strides[3] = {};
 
-std::vector<py::ssize_t> result_strides(const Entry& e, py::ssize_t n) {
-  constexpr py::ssize_t d = sizeof(double);
-  std::vector<py::ssize_t> strides;
-  if (n >= 0) strides.push_back(e.size() * d);
-  if (e.cols == 1) {
-    strides.push_back(d);
-  } else if (e.rows == 1) {
-    strides.insert(strides.end(), {e.cols * d, d});
-  } else {
-    strides.insert(strides.end(), {d, e.rows * d});
+  ResultShape(const Entry& e, py::ssize_t n) {
+    constexpr py::ssize_t d = sizeof(double);
+    if (n >= 0) add(n, e.size() * d);
+    if (e.cols == 1) {
+      add(e.rows, d);
+    } else if (e.rows == 1) {
+      add(e.rows, e.cols * d);
+      add(e.cols, d);
+    } else {
+      add(e.rows, d);
+      add(e.cols, e.rows * d);
+    }
   }
-  return strides;
-}
 
-// Whether a has the given strides wherever they matter (an extent of 1 has
-// no stride that matters; an empty array has none at all).
-bool has_strides(const py::array& a, const std::vector<py::ssize_t>& strides) {
-  bool same = true;
-  for (py::ssize_t i = 0; i < a.ndim(); ++i) {
-    if (a.shape(i) == 0) return true;
-    if (a.shape(i) != 1 && a.strides(i) != strides[static_cast<std::size_t>(i)]) same = false;
+  void add(py::ssize_t extent, py::ssize_t stride) {
+    dims[ndim] = extent;
+    strides[ndim++] = stride;
   }
-  return same;
-}
+
+  std::string text() const { return shape_text(dims, ndim); }
+
+  bool same_shape(const py::array& a) const {
+    return a.ndim() == ndim && std::equal(dims, dims + ndim, a.shape());
+  }
+
+  // Whether a (of this shape) has these strides wherever they matter: an
+  // extent of 1 has no stride that matters, an empty array none at all.
+  bool same_layout(const py::array& a) const {
+    if (std::find(dims, dims + ndim, 0) != dims + ndim) return true;
+    for (int i = 0; i < ndim; ++i) {
+      if (dims[i] != 1 && a.strides(i) != strides[i]) return false;
+    }
+    return true;
+  }
+
+  py::array allocate() const {
+    auto& api = npy::get();
+    PyObject* a = api.PyArray_NewFromDescr_(api.PyArray_Type_, py::dtype::of<double>().release().ptr(), ndim,
+                                            const_cast<py::ssize_t*>(dims), const_cast<py::ssize_t*>(strides),
+                                            nullptr, 0, nullptr);
+    if (a == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::array>(a);
+  }
+};
 
 enum class Layout { per_state_column_major, row_major };
 
-Layout check_out(const Entry& e, py::handle out, const std::vector<py::ssize_t>& shape,
-                 const std::vector<py::ssize_t>& strides) {
+Layout check_out(const Entry& e, py::handle out, const ResultShape& shape) {
   if (!py::isinstance<py::array>(out)) {
-    throw py::value_error(e.name + ": out must be a NumPy array of float64 and shape " + shape_text(shape) +
+    throw py::value_error(e.name + ": out must be a NumPy array of float64 and shape " + shape.text() +
                           ", got " + type_name(out));
   }
   const auto a = py::reinterpret_borrow<py::array>(out);
   if (!is_native_float64(a)) throw py::value_error(e.name + ": out has dtype " + dtype_text(a) + "; it must be float64");
-  if (a.ndim() != static_cast<py::ssize_t>(shape.size()) || !std::equal(shape.begin(), shape.end(), a.shape())) {
-    throw py::value_error(e.name + ": out has shape " + shape_text(a) + "; the result's shape is " + shape_text(shape));
+  if (!shape.same_shape(a)) {
+    throw py::value_error(e.name + ": out has shape " + shape_text(a) + "; the result's shape is " + shape.text());
   }
   if (!a.writeable()) throw py::value_error(e.name + ": out is not writeable");
   if ((a.flags() & npy::NPY_ARRAY_ALIGNED_) == 0) throw py::value_error(e.name + ": out is not aligned");
-  if (has_strides(a, strides)) return Layout::per_state_column_major;
+  if (shape.same_layout(a)) return Layout::per_state_column_major;
   if ((a.flags() & npy::NPY_ARRAY_C_CONTIGUOUS_) != 0) return Layout::row_major;
   throw py::value_error(e.name + ": out must be C-contiguous (or laid out as evaluate returns its result), got strides " +
                         shape_text(a.strides(), a.ndim()));
@@ -332,26 +346,21 @@ py::object evaluate(py::handle name, py::handle x, py::handle fast, py::handle t
   const unsigned flags = BIPEDKIN_ZERO_FILL | (read_fast(e, fast) ? BIPEDKIN_FAST : 0u);
   const unsigned thread_count = read_threads(e, threads);
 
-  States states{py::array(), -1};
+  std::optional<States> states;
   if (e.scalar) {
     check_scalar(e, x);
   } else {
     states = read_states(e, x);
   }
-  const std::vector<py::ssize_t> shape = result_shape(e, states.n);
-  const std::vector<py::ssize_t> strides = result_strides(e, states.n);
+  const ResultShape shape(e, states ? states->n : -1);
 
-  py::array result;
-  Layout layout = Layout::per_state_column_major;
-  if (out.is_none()) {
-    result = py::array(py::dtype::of<double>(), shape, strides);
-  } else {
-    layout = check_out(e, out, shape, strides);
-    result = py::reinterpret_borrow<py::array>(out);
-    if (!e.scalar && overlaps(result, states.array)) throw py::value_error(e.name + ": out shares memory with x");
+  const Layout layout = out.is_none() ? Layout::per_state_column_major : check_out(e, out, shape);
+  py::array result = out.is_none() ? shape.allocate() : py::reinterpret_borrow<py::array>(out);
+  if (!out.is_none() && states && overlaps(result, states->array)) {
+    throw py::value_error(e.name + ": out shares memory with x");
   }
-  run(e, e.scalar ? nullptr : states.data(), states.n, static_cast<double*>(result.mutable_data()), layout, flags,
-      thread_count);
+  run(e, states ? states->data() : nullptr, states ? states->n : -1, static_cast<double*>(result.mutable_data()),
+      layout, flags, thread_count);
   return result;
 }
 
