@@ -174,6 +174,7 @@ def test_another_thread_runs_during_a_batch():
         done.set()
         t.join()
     # Holding the GIL, the batch would leave the counter at most a switch
-    # interval (5 ms) of counting.
+    # interval (5 ms) of counting: a hundredth of its pace over 0.5 s. The
+    # margin is for a machine busy with other tests.
     assert took > 0.1
-    assert counted > 0.25 * pace * took, (counted, pace, took)
+    assert counted > 0.1 * pace * took, (counted, pace, took)
