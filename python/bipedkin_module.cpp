@@ -382,6 +382,10 @@ is returned as the library writes it, column-major per state, with no copy:
 
   // Loaded once here, so that a batch never waits on the import.
   py::module_::import("numpy");
+  // Each docstring gives its own signature: pybind11's would name the
+  // arguments' C++ types.
+  py::options options;
+  options.disable_function_signatures();
   registry();
 
   m.attr("__version__") = bipedkin_version();
@@ -402,7 +406,7 @@ is returned as the library writes it, column-major per state, with no copy:
         for (const Entry& e : registry().entries) names.append(e.name);
         return names;
       },
-      "Every evaluator's name, in the library's order.");
+      "names() -> list of str\n\nEvery evaluator's name, in the library's order.");
 
   m.def(
       "info",
@@ -410,14 +414,16 @@ is returned as the library writes it, column-major per state, with no copy:
         const Entry& e = lookup(name);
         return info_type(e.rows, e.cols, e.scalar ? "scalar" : "state");
       },
-      py::arg("name"), "The evaluator's Info(rows, cols, input); ValueError for an unknown name.");
+      py::arg("name"),
+      "info(name) -> Info\n\nThe evaluator's Info(rows, cols, input), input 'state' or 'scalar'; ValueError for an "
+      "unknown name.");
 
   m.def("fast_path", [] { return std::string(bipedkin_fast_path()); },
-        "The path fast=True takes in this process: 'avx512', 'avx2', 'sse2', or 'exact'.");
+        "fast_path() -> str\n\nThe path fast=True takes in this process: 'avx512', 'avx2', 'sse2', or 'exact'.");
 
   m.def("evaluate", &evaluate, py::arg("name"), py::arg("x"), py::kw_only(), py::arg("fast") = false,
         py::arg("threads") = 0, py::arg("out") = py::none(),
-        R"(evaluate(name, x, *, fast=False, threads=0, out=None)
+        R"(evaluate(name, x, *, fast=False, threads=0, out=None) -> numpy.ndarray
 
 The evaluator `name` at one state or at N states.
 
