@@ -62,4 +62,15 @@ void store_column(Out out, int column, const model::AnyVec3 auto& v) {
   if constexpr (Row3) put(out, at + 2, model::value(v.z));
 }
 
+// Every element of column `column` (1-based) of a 3-row matrix but its
+// structural zeros, which are zero in every state and left to the caller's
+// zero fill.
+template <class Out>
+void store_nonzero_column(Out out, int column, const model::AnyVec3 auto& v) {
+  const int at = 3 * (column - 1);
+  if constexpr (!model::is_zero<decltype(v.x)>) put(out, at, model::value(v.x));
+  if constexpr (!model::is_zero<decltype(v.y)>) put(out, at + 1, model::value(v.y));
+  if constexpr (!model::is_zero<decltype(v.z)>) put(out, at + 2, model::value(v.z));
+}
+
 }  // namespace bipedkin::evaluators

@@ -8,18 +8,13 @@
 #include <cstring>
 #include <random>
 
+#include "support/clibrary.hpp"
 #include "support/compare.hpp"
 #include "support/expected.hpp"
 #include "support/harness.hpp"
 
 namespace bipedkin::testing {
 namespace {
-
-const bipedkin_evaluator* find(const std::string& name) {
-  const bipedkin_evaluator* e = nullptr;
-  EXPECT_EQ(bipedkin_find(name.c_str(), &e), BIPEDKIN_OK) << bipedkin_last_error();
-  return e;
-}
 
 std::vector<double> host_call(const ExpectedDeliverable& d, const StateVector& x, const host::CallOptions& o = {}) {
   if (d.form == Form::state) return eval(d.name, x, o);

@@ -17,17 +17,12 @@
 #include <random>
 #include <string>
 
+#include "support/clibrary.hpp"
 #include "support/compare.hpp"
 #include "support/expected.hpp"
 
 namespace bipedkin::testing {
 namespace {
-
-const bipedkin_evaluator* find(const std::string& name) {
-  const bipedkin_evaluator* e = nullptr;
-  EXPECT_EQ(bipedkin_find(name.c_str(), &e), BIPEDKIN_OK) << bipedkin_last_error();
-  return e;
-}
 
 // The evaluators whose result depends on the state: all but the constant
 // tables and constraint Jacobians.

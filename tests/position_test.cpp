@@ -62,17 +62,11 @@ TEST(Position, QuarterTurnExamples) {
 }
 
 TEST(Position, AgreesWithTheProductFormOfTheChain) {
-  std::mt19937_64 rng(31);
-  for (int trial = 0; trial < 50; ++trial) {
-    const StateVector x = random_state(rng, 3.5);
-    for (char side : {'l', 'r'}) {
-      for (const auto& site : position_sites) {
-        SCOPED_TRACE(pos(site, side));
-        const Vec p = reference_pose(site, side, x).p;
-        EXPECT_TRUE(near(eval(pos(site, side), x), {p[0], p[1], p[2]}, 1e-14));
-      }
-    }
-  }
+  on_sites_and_states(31, 50, 3.5, position_sites, [](const std::string& site, char side, const StateVector& x) {
+    SCOPED_TRACE(pos(site, side));
+    const Vec p = reference_pose(site, side, x).p;
+    EXPECT_TRUE(near(eval(pos(site, side), x), {p[0], p[1], p[2]}, 1e-14));
+  });
 }
 
 // What moves a site and what does not, bit for bit: its own joint (but the

@@ -56,17 +56,11 @@ TEST(Rotation, QuarterTurnExamples) {
 }
 
 TEST(Rotation, AgreesWithTheProductFormOfTheChain) {
-  std::mt19937_64 rng(11);
-  for (int trial = 0; trial < 50; ++trial) {
-    const StateVector x = random_state(rng, 3.5);
-    for (char side : {'l', 'r'}) {
-      for (const auto& site : rotation_sites) {
-        SCOPED_TRACE(name(site, side));
-        const auto expected = column_major(reference_pose(site, side, x).R);
-        EXPECT_TRUE(near(eval(name(site, side), x), {expected.begin(), expected.end()}, 1e-14));
-      }
-    }
-  }
+  on_sites_and_states(11, 50, 3.5, rotation_sites, [](const std::string& site, char side, const StateVector& x) {
+    SCOPED_TRACE(name(site, side));
+    const auto expected = column_major(reference_pose(site, side, x).R);
+    EXPECT_TRUE(near(eval(name(site, side), x), {expected.begin(), expected.end()}, 1e-14));
+  });
 }
 
 TEST(Rotation, OrthonormalWithDeterminantOneFarOutsideOneTurn) {

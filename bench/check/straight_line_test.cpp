@@ -122,13 +122,22 @@ namespace {
 TEST(Angles, EveryAngularKernelTakesEveryAngleOfItsChainOnce) {
   std::vector<double> x(44, 0.0);
   for (int k = 4; k <= 22; ++k) x[static_cast<std::size_t>(k - 1)] = 0.001 * k * k;  // sums stay distinct
-  const std::vector<std::vector<std::vector<int>>> chains = {
-      {{4}, {5}, {6}, {7}},                  // mount
-      {{4}, {5}, {6}, {7, 8}},               // hip abduction
-      {{4}, {5}, {6}, {7, 8}, {9}},          // hip rotation
-      {{4}, {5}, {6}, {7, 8}, {9}, {10}},    // hip flexion
+  // The groups of angles each frame's chain takes, in the order of the
+  // frames: the base angles, the mount and hip abduction's sum, the hip
+  // rotation, and the sum of the sagittal joints up to the frame's own (the
+  // toe sole's frame rides on the toe).
+  const char* const sites[] = {"mount", "hip_abduction", "hip_rotation", "hip_flexion",
+                               "knee",  "shin",          "ankle",        "toe_sole"};
+  auto chain = [](std::size_t frame) {
+    std::vector<std::vector<int>> groups = {{4}, {5}, {6}, frame == 0 ? std::vector<int>{7} : std::vector<int>{7, 8}};
+    if (frame >= 2) groups.push_back({9});
+    if (frame >= 3) {
+      std::vector<int> sagittal;
+      for (int k = 10; k <= 10 + static_cast<int>(frame) - 3; ++k) sagittal.push_back(k);
+      groups.push_back(sagittal);
+    }
+    return groups;
   };
-  const char* const sites[] = {"mount", "hip_abduction", "hip_rotation", "hip_flexion"};
   std::size_t checked = 0;
   for (std::size_t i = 0; i < rec::kernel_count(); ++i) {
     const std::string name(rec::kernel_name(i));
@@ -140,7 +149,7 @@ TEST(Angles, EveryAngularKernelTakesEveryAngleOfItsChainOnce) {
     const auto at = std::find(std::begin(sites), std::end(sites), site);
     ASSERT_NE(at, std::end(sites)) << name;
     std::vector<double> expected;
-    for (const auto& group : chains[static_cast<std::size_t>(at - std::begin(sites))]) {
+    for (const auto& group : chain(static_cast<std::size_t>(at - std::begin(sites)))) {
       double sum = 0.0;
       for (int k : group) sum += x[static_cast<std::size_t>((k <= 6 || side == 'l' ? k : k + 8) - 1)];
       expected.push_back(sum);
@@ -152,7 +161,7 @@ TEST(Angles, EveryAngularKernelTakesEveryAngleOfItsChainOnce) {
     EXPECT_EQ(taken, expected) << name;
     ++checked;
   }
-  EXPECT_EQ(checked, 28u);
+  EXPECT_EQ(checked, 64u);  // every frame's four kernels, both legs
 }
 
 }  // namespace

@@ -53,10 +53,19 @@ template <class OwnAxis>
 using OwnBodyRows = std::conditional_t<std::is_same_v<OwnAxis, model::AxisZ>, Rows<true, false, true>,
                                        Rows<true, true, false>>;
 
-// Writes column(i) into the column of every coordinate turn i carries; the
-// last turn's columns (the site's own joint) get only the rows LastRows
-// selects.
-template <class LastRows, class Turns>
+// The Jacobians of the frames at the root of a leg (mount, hip abduction,
+// hip rotation) write the elements they always have: every row of a column
+// but those of the site's own joint that the defining form holds as zero.
+// Those of every other frame leave every element that is zero in every
+// state (a structural zero) to the caller's zero fill.
+template <model::Site K>
+inline constexpr bool root_frame = K == model::Site::mount || K == model::Site::hip_abduction ||
+                                   K == model::Site::hip_rotation;
+
+// Writes column(i) into the column of every coordinate turn i carries; for
+// a root frame, the last turn's columns (the site's own joint) get only the
+// rows LastRows selects.
+template <model::Site K, class LastRows, class Turns>
 void store_columns(auto out, const auto& column) {
   constexpr std::size_t n = std::tuple_size_v<Turns>;
   [&]<std::size_t... i>(std::index_sequence<i...>) {
@@ -65,7 +74,9 @@ void store_columns(auto out, const auto& column) {
           using Turn = std::tuple_element_t<i, Turns>;
           const auto c = column(std::integral_constant<std::size_t, i>{});
           Turn::for_each_coordinate([&](int k) {
-            if constexpr (i + 1 == n) {
+            if constexpr (!root_frame<K>) {
+              store_nonzero_column(out, k, c);
+            } else if constexpr (i + 1 == n) {
               store_column<LastRows::row1, LastRows::row2, LastRows::row3>(out, k, c);
             } else {
               store_column(out, k, c);
@@ -113,7 +124,7 @@ template <model::Side S, model::Site K>
 struct AngjacWorld : Kernel<3, 22> {
   static void evaluate(auto out, const auto& x) {
     const auto a = detail::axes_of<S, K>(x);
-    detail::store_columns<detail::AllRows, decltype(a.chain)>(out, [&]<std::size_t i>(std::integral_constant<std::size_t, i>) {
+    detail::store_columns<K, detail::AllRows, decltype(a.chain)>(out, [&]<std::size_t i>(std::integral_constant<std::size_t, i>) {
       using Structure = std::remove_cvref_t<decltype(std::get<i>(a.world))>;
       return model::structured_as<Structure>(a.frame * transpose_times(a.frame, std::get<i>(a.world)));
     });
@@ -125,7 +136,7 @@ struct AngjacBody : Kernel<3, 22> {
   static void evaluate(auto out, const auto& x) {
     const auto a = detail::axes_of<S, K>(x);
     using OwnAxis = std::remove_cvref_t<decltype(std::get<std::tuple_size_v<decltype(a.chain)> - 1>(a.chain).axis)>;
-    detail::store_columns<detail::OwnBodyRows<OwnAxis>, decltype(a.chain)>(
+    detail::store_columns<K, detail::OwnBodyRows<OwnAxis>, decltype(a.chain)>(
         out, [&]<std::size_t i>(std::integral_constant<std::size_t, i>) { return detail::body_column<i>(a); });
   }
 };

@@ -1,67 +1,75 @@
-// Translational Jacobians of the sites on the mount axis (mount, hip
-// abduction) and the rate of the mount's.
+// Translational Jacobians of the sites and their rates along the motion,
+// from the leg's chain of links (model/links.hpp):
 //
-// These sites lie on the line the mount and hip abduction joints turn about,
-// so p = p_b + R_b h with h the site's home point: column k of dp/dq is the
-// identity for the base position, a_k x r for the base angles (r = R_b h),
-// and exactly zero for the leg-root joints, whose axis passes through the
-// site. The zeros of the leg-root columns are written, the other zero
-// columns left to the host.
+//   jac_<site>     column k = a_k x r_k     a_k: the world axis of coordinate k
+//   jacdot_<site>  column k = a_k' x r_k + a_k x r_k'
+//
+// with r_k the sum of the links from a point of axis k out to the site, and
+// the identity in the base position's columns. Elements that are zero in
+// every state (the other leg's columns, the columns of joints beyond the
+// site, the columns of axes through the site, the element (1,4)) are left to
+// the caller's zero fill, except that jac_mount, jac_hip_abduction and
+// jacdot_mount, whose sites lie on their leg's mount axis, write exact
+// zeros into the columns of that axis, as they always have.
 #pragma once
 
 #include <tuple>
+#include <utility>
 
 #include "evaluators/kernel.hpp"
 #include "evaluators/output.hpp"
-#include "model/velocity.hpp"
+#include "model/links.hpp"
 
 namespace bipedkin::evaluators::jacobian {
 
 namespace detail {
 
-// Writes exact zeros into the columns of the coordinates of the site's own
-// turn (the leg-root joints).
-template <model::Side S, model::Site K>
-void store_leg_root_zeros(auto out, const auto& x) {
-  using OwnTurn = std::tuple_element_t<3, decltype(model::chain<S, K>(x))>;
-  OwnTurn::for_each_coordinate([&](int k) { store_column(out, k, model::Vector{0.0, 0.0, 0.0}); });
+// Writes column(axis) into the columns of every coordinate that turns about
+// an axis of the chain; an axis through the site gives a zero column in
+// every state, written only where WriteZeros says so.
+template <model::Site K, bool WriteZeros>
+void store_axis_columns(auto out, const auto& axes, const auto& column) {
+  std::apply(
+      [&](const auto&... axis) {
+        (
+            [&](const auto& a) {
+              using A = std::remove_cvref_t<decltype(a)>;
+              if constexpr (A::point < model::point_of(K)) {
+                A::for_each_coordinate([&](int k) { store_nonzero_column(out, k, column(a)); });
+              } else if constexpr (WriteZeros) {
+                A::for_each_coordinate([&](int k) { store_column(out, k, model::Vector{0.0, 0.0, 0.0}); });
+              }
+            }(axis),
+            ...);
+      },
+      axes);
 }
 
 }  // namespace detail
 
 template <model::Side S, model::Site K>
 struct SiteJacobian : Kernel<3, 22> {
-  static void evaluate(auto out, const auto& state) {
-  const auto turns = model::base_turns(state);
-  const auto rotations = model::rotations(turns);
-  const auto axes = model::world_axes(turns, rotations);
-  const auto r = model::frame_of(rotations) * model::base_offset<S, K>;
-  // The identity of the base position columns: (1,1), (2,2), (3,3).
-  store_column<true, false, false>(out, model::base_x, model::e1);
-  store_column<false, true, false>(out, model::base_y, model::e2);
-  store_column<false, false, true>(out, model::base_z, model::e3);
-  store_column<false, true, true>(out, model::base_roll, cross(std::get<0>(axes), r));  // (1,4) is zero
-  store_column(out, model::base_pitch, cross(std::get<1>(axes), r));
-  store_column(out, model::base_yaw, cross(std::get<2>(axes), r));
-  detail::store_leg_root_zeros<S, K>(out, state);
+  static void evaluate(auto out, const auto& x) {
+    const auto [links, rates, axes] = model::leg_links<S, K>(x);
+    // The identity of the base position's columns.
+    store_nonzero_column(out, model::base_x, model::e1);
+    store_nonzero_column(out, model::base_y, model::e2);
+    store_nonzero_column(out, model::base_z, model::e3);
+    constexpr bool on_mount_axis = K == model::Site::mount || K == model::Site::hip_abduction;
+    detail::store_axis_columns<K, on_mount_axis>(out, axes, [&](const auto& a) {
+      return cross(a.axis, model::links_out<std::remove_cvref_t<decltype(a)>::point>(links));
+    });
   }
 };
 
-// dJ/dt along dq: column k is d(a_k x r)/dt = a_k' x r + a_k x v, with
-// v = w x r the velocity of r and a_k' the rate of the axis.
 template <model::Side S, model::Site K>
 struct SiteJacobianRate : Kernel<3, 22> {
-  static void evaluate(auto out, const auto& state) {
-  const auto turns = model::base_turns(state);
-  const auto rotations = model::rotations(turns);
-  const auto axes = model::world_axes(turns, rotations);
-  const auto rates = model::world_axis_rates(turns, axes, state);
-  const auto r = model::frame_of(rotations) * model::base_offset<S, K>;
-  const auto v = cross(model::axes_times_rates<3>(turns, axes, state), r);
-  store_column<false, true, true>(out, model::base_roll, cross(std::get<0>(rates), r) + cross(std::get<0>(axes), v));
-  store_column(out, model::base_pitch, cross(std::get<1>(rates), r) + cross(std::get<1>(axes), v));
-  store_column(out, model::base_yaw, cross(std::get<2>(rates), r) + cross(std::get<2>(axes), v));
-  detail::store_leg_root_zeros<S, K>(out, state);
+  static void evaluate(auto out, const auto& x) {
+    const auto [links, rates, axes] = model::leg_links<S, K>(x);
+    detail::store_axis_columns<K, K == model::Site::mount>(out, axes, [&](const auto& a) {
+      constexpr int point = std::remove_cvref_t<decltype(a)>::point;
+      return cross(a.rate, model::links_out<point>(links)) + cross(a.axis, model::links_out<point>(rates));
+    });
   }
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -32,6 +33,24 @@ StateVector with_q(std::initializer_list<std::pair<int, double>> entries);
 
 // Angles and rates uniform in [-range, range]; base position in [-1, 1].
 StateVector random_state(std::mt19937_64& rng, double range = 1.5);
+
+// f(x) on `trials` states drawn by random_state(rng, range) from one
+// generator seeded with `seed`.
+template <class F>
+void on_random_states(std::uint64_t seed, int trials, double range, F&& f) {
+  std::mt19937_64 rng(seed);
+  for (int trial = 0; trial < trials; ++trial) f(random_state(rng, range));
+}
+
+// f(site, side, x) for every site of `sites` and both legs ('l', 'r') on
+// each of those states.
+template <class F>
+void on_sites_and_states(std::uint64_t seed, int trials, double range, const std::vector<std::string>& sites, F&& f) {
+  on_random_states(seed, trials, range, [&](const StateVector& x) {
+    for (char side : {'l', 'r'})
+      for (const auto& site : sites) f(site, side, x);
+  });
+}
 
 // Exchanges the blocks of the two legs in q and in dq.
 StateVector swap_legs(const StateVector& x);
