@@ -65,6 +65,12 @@ KDL::JntArray joints(const double* x, unsigned n) {
   return q;
 }
 
+// The translational rows of a KDL Jacobian, 3x22 column-major.
+void translational_rows(const KDL::Jacobian& j, double* out) {
+  for (unsigned c = 0; c < j.columns(); ++c)
+    for (int i = 0; i < 3; ++i) out[i + 3 * c] = j(i, c);
+}
+
 KDL::JntArrayVel joints_and_rates(const double* x, unsigned n) {
   KDL::JntArrayVel v(n);
   for (unsigned i = 0; i < n; ++i) {
@@ -83,15 +89,19 @@ struct Comparison::Impl {
   KDL::ChainFkSolverPos_recursive pose_solver{toe_sole};
   KDL::ChainJntToJacSolver jacobian_solver{hip_abduction};
   KDL::ChainJntToJacDotSolver rate_solver{mount};  // hybrid: base axes, reference point on the site
+  KDL::ChainJntToJacSolver toe_sole_jacobian_solver{toe_sole};
+  KDL::ChainJntToJacDotSolver toe_sole_rate_solver{toe_sole};
 
   // The coordinates of the state that each chain's joints carry: the first
   // 14, 8 and 7 (base, then the left leg in order).
   std::vector<KDL::JntArray> toe_sole_q, hip_abduction_q;
-  std::vector<KDL::JntArrayVel> mount_qv;
+  std::vector<KDL::JntArrayVel> mount_qv, toe_sole_qv;
 
   KDL::Frame frame;
   KDL::Jacobian jacobian{hip_abduction.getNrOfJoints()};
   KDL::Jacobian rate{mount.getNrOfJoints()};
+  KDL::Jacobian toe_sole_jac{toe_sole.getNrOfJoints()};
+  KDL::Jacobian toe_sole_rate{toe_sole.getNrOfJoints()};
 };
 
 Comparison::Comparison(const std::vector<const double*>& states) : impl_(std::make_unique<Impl>()) {
@@ -99,38 +109,39 @@ Comparison::Comparison(const std::vector<const double*>& states) : impl_(std::ma
     impl_->toe_sole_q.push_back(joints(x, impl_->toe_sole.getNrOfJoints()));
     impl_->hip_abduction_q.push_back(joints(x, impl_->hip_abduction.getNrOfJoints()));
     impl_->mount_qv.push_back(joints_and_rates(x, impl_->mount.getNrOfJoints()));
+    impl_->toe_sole_qv.push_back(joints_and_rates(x, impl_->toe_sole.getNrOfJoints()));
   }
 }
 
 Comparison::~Comparison() = default;
 
-void Comparison::time_toe_sole_pose(std::size_t state) {
-  impl_->pose_solver.JntToCart(impl_->toe_sole_q[state], impl_->frame);
-}
-void Comparison::time_hip_abduction_jacobian(std::size_t state) {
-  impl_->jacobian_solver.JntToJac(impl_->hip_abduction_q[state], impl_->jacobian);
-}
-void Comparison::time_mount_jacobian_rate(std::size_t state) {
-  impl_->rate_solver.JntToJacDot(impl_->mount_qv[state], impl_->rate);
-}
-
-void Comparison::toe_sole_pose(std::size_t state, double* out) {
-  time_toe_sole_pose(state);
-  for (int i = 0; i < 3; ++i) out[i] = impl_->frame.p(i);
-  for (int j = 0; j < 3; ++j)
-    for (int i = 0; i < 3; ++i) out[3 + i + 3 * j] = impl_->frame.M(i, j);
+void Comparison::time(Quantity q, std::size_t state) {
+  Impl& m = *impl_;
+  switch (q) {
+    case Quantity::toe_sole_pose: m.pose_solver.JntToCart(m.toe_sole_q[state], m.frame); break;
+    case Quantity::hip_abduction_jacobian: m.jacobian_solver.JntToJac(m.hip_abduction_q[state], m.jacobian); break;
+    case Quantity::mount_jacobian_rate: m.rate_solver.JntToJacDot(m.mount_qv[state], m.rate); break;
+    case Quantity::toe_sole_jacobian: m.toe_sole_jacobian_solver.JntToJac(m.toe_sole_q[state], m.toe_sole_jac); break;
+    case Quantity::toe_sole_jacobian_rate:
+      m.toe_sole_rate_solver.JntToJacDot(m.toe_sole_qv[state], m.toe_sole_rate);
+      break;
+  }
 }
 
-void Comparison::hip_abduction_jacobian(std::size_t state, double* out) {
-  time_hip_abduction_jacobian(state);
-  for (unsigned j = 0; j < impl_->jacobian.columns(); ++j)
-    for (int i = 0; i < 3; ++i) out[i + 3 * j] = impl_->jacobian(i, j);
-}
-
-void Comparison::mount_jacobian_rate(std::size_t state, double* out) {
-  time_mount_jacobian_rate(state);
-  for (unsigned j = 0; j < impl_->rate.columns(); ++j)
-    for (int i = 0; i < 3; ++i) out[i + 3 * j] = impl_->rate(i, j);
+void Comparison::values(Quantity q, std::size_t state, double* out) {
+  time(q, state);
+  const Impl& m = *impl_;
+  switch (q) {
+    case Quantity::toe_sole_pose:
+      for (int i = 0; i < 3; ++i) out[i] = m.frame.p(i);
+      for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i) out[3 + i + 3 * j] = m.frame.M(i, j);
+      break;
+    case Quantity::hip_abduction_jacobian: translational_rows(m.jacobian, out); break;
+    case Quantity::mount_jacobian_rate: translational_rows(m.rate, out); break;
+    case Quantity::toe_sole_jacobian: translational_rows(m.toe_sole_jac, out); break;
+    case Quantity::toe_sole_jacobian_rate: translational_rows(m.toe_sole_rate, out); break;
+  }
 }
 
 }  // namespace bipedkin::bench::kdl

@@ -19,6 +19,8 @@
 //   capi_batch/NAME the whole pool in one bipedkin_eval_batch call on the
 //                   calling thread (its time divided by the pool's size in
 //                   the summary: the cost per state);
+//   batch_exact/..., fast_<path>/..., batch_fast/..., throughput_*/...
+//                   many states at once, exact and fast (batch.cpp);
 //   kdl/...         Orocos KDL on the same quantities, where it is found;
 //   ours/toe_sole_pose  pos_toe_sole_l and rot_toe_sole_l, the two calls
 //                   that give what KDL's one pose call gives.
@@ -43,6 +45,7 @@
 #include "bipedkin.h"
 #include "bipedkin/host.hpp"
 #include "arithmetic.hpp"
+#include "batch.hpp"
 #include "kernels.hpp"
 #include "reference.hpp"
 #if BIPEDKIN_HAVE_KDL
@@ -319,45 +322,44 @@ void set_up_capi() {
 std::unique_ptr<bipedkin::bench::kdl::Comparison> kdl;
 
 void set_up_kdl() {
+  using bipedkin::bench::kdl::Quantity;
   std::vector<const double*> states;
   for (std::size_t s = 0; s < pool_size; ++s) states.push_back(state_at(s));
   kdl = std::make_unique<bipedkin::bench::kdl::Comparison>(states);
 
-  const Kernel& pos = kernel_named("pos_toe_sole_l");
-  const Kernel& rot = kernel_named("rot_toe_sole_l");
-  const Kernel& jac = kernel_named("jac_hip_abduction_l");
-  const Kernel& jacdot = kernel_named("jacdot_mount_l");
-  // KDL computes the same numbers: the toe sole frame, columns 1..8 of the
-  // hip abduction Jacobian and 1..7 of the mount Jacobian rate (the rest of
-  // the kernels' columns belong to joints that do not move these sites).
-  for (std::size_t s = 0; s < pool_size; ++s) {
-    double pose[12];
-    kdl->toe_sole_pose(s, pose);
-    const double dp = max_difference(pose, pos.expected.data() + s * 3, 3);
-    const double dr = max_difference(pose + 3, rot.expected.data() + s * 9, 9);
-    std::array<double, 66> j{}, jd{};
-    kdl->hip_abduction_jacobian(s, j.data());
-    kdl->mount_jacobian_rate(s, jd.data());
-    const double dj = max_difference(j.data(), jac.expected.data() + s * 66, 66);
-    const double djd = max_difference(jd.data(), jacdot.expected.data() + s * 66, 66);
-    if (!(dp <= 1e-12 && dr <= 1e-12 && dj <= 1e-12 && djd <= 1e-12)) {
-      fail("KDL disagrees with the kernels: pose " + std::to_string(dp) + ", rotation " + std::to_string(dr) +
-           ", Jacobian " + std::to_string(dj) + ", Jacobian rate " + std::to_string(djd));
+  // Each KDL quantity with the kernels that give it: KDL's columns are those
+  // of the joints that move the site, the rest of the kernels' columns
+  // belong to joints that do not.
+  struct Case {
+    Quantity quantity;
+    const char* name;
+    std::vector<const char*> ours;
+  };
+  static const Case cases[] = {
+      {Quantity::toe_sole_pose, "toe_sole_pose", {"pos_toe_sole_l", "rot_toe_sole_l"}},
+      {Quantity::hip_abduction_jacobian, "jac_hip_abduction_l", {"jac_hip_abduction_l"}},
+      {Quantity::mount_jacobian_rate, "jacdot_mount_l", {"jacdot_mount_l"}},
+      {Quantity::toe_sole_jacobian, "jac_toe_sole_l", {"jac_toe_sole_l"}},
+      {Quantity::toe_sole_jacobian_rate, "jacdot_toe_sole_l", {"jacdot_toe_sole_l"}},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t s = 0; s < pool_size; ++s) {
+      std::array<double, max_output> theirs{};
+      kdl->values(c.quantity, s, theirs.data());
+      int at = 0;
+      for (const char* name : c.ours) {
+        const Kernel& k = kernel_named(name);
+        const double d = max_difference(theirs.data() + at, k.expected.data() + s * k.size, k.size);
+        if (!(d <= 1e-12)) fail(std::string("KDL disagrees with ") + name + " by " + std::to_string(d));
+        at += k.size;
+      }
     }
+    const Quantity q = c.quantity;
+    benchmark::RegisterBenchmark((std::string("kdl/") + c.name).c_str(), [q](benchmark::State& st) {
+      std::size_t i = 0;
+      for (auto _ : st) kdl->time(q, i++ & pool_mask);
+    });
   }
-
-  benchmark::RegisterBenchmark("kdl/toe_sole_pose", [](benchmark::State& st) {
-    std::size_t i = 0;
-    for (auto _ : st) kdl->time_toe_sole_pose(i++ & pool_mask);
-  });
-  benchmark::RegisterBenchmark("kdl/jac_hip_abduction_l", [](benchmark::State& st) {
-    std::size_t i = 0;
-    for (auto _ : st) kdl->time_hip_abduction_jacobian(i++ & pool_mask);
-  });
-  benchmark::RegisterBenchmark("kdl/jacdot_mount_l", [](benchmark::State& st) {
-    std::size_t i = 0;
-    for (auto _ : st) kdl->time_mount_jacobian_rate(i++ & pool_mask);
-  });
 }
 #endif
 
@@ -397,6 +399,7 @@ int main(int argc, char** argv) {
   }
   set_up_host();
   set_up_capi();
+  bipedkin::bench::register_batch_benchmarks();
   register_ours_pose();
 #if BIPEDKIN_HAVE_KDL
   set_up_kdl();

@@ -32,7 +32,16 @@ FAMILIES = [
 # Goals, side by side in one run.
 FLOOR_WORST = 1.5
 FLOOR_MEDIAN = 1.25
-KDL_GOALS = {"toe_sole_pose": 3.5, "jac_hip_abduction_l": 20.0, "jacdot_mount_l": 30.0}
+KDL_GOALS = {"toe_sole_pose": 3.5, "jac_hip_abduction_l": 20.0, "jacdot_mount_l": 30.0,
+             "jac_toe_sole_l": 20.0, "jacdot_toe_sole_l": 25.0}
+# The kernels beyond the original set against their trig floors.
+BEYOND_FLOOR_WORST = 1.35
+BEYOND_FLOOR_MEDIAN = 1.15
+# The fast batch against the exact one, per state on one thread.
+FAST_MEDIAN = {"avx512": 4.0, "avx2": 2.5}
+FAST_LEAST = {"avx512": 2.0}
+FAST_POS_TOE_SOLE_FLOOR = 0.25  # pos_toe_sole_l on the widest path against its scalar trig floor
+KDL_FAST_FURTHER = 3.0  # KDL / fast batch against KDL / kernel
 REFERENCE_GOAL = 2.0
 HOST_OVERHEAD_NS = 100.0
 
@@ -46,6 +55,24 @@ def family_of(name):
 
 
 SITES = ["mount", "hip_abduction", "hip_rotation", "hip_flexion", "knee", "shin", "ankle", "toe", "toe_sole"]
+PATHS = ["avx512", "avx2", "sse2"]
+
+
+def beyond_original(name):
+    """The kinematics of every frame that go beyond the original set: the
+    Jacobians and their rates beyond the mount axis, the angular velocities
+    beyond the hip flexion and their Jacobians beyond the hip rotation."""
+    family = family_of(name)
+    site = name[len(family) + 1:-2]
+    if family == "jac":
+        return site not in ("mount", "hip_abduction")
+    if family == "jacdot":
+        return site != "mount"
+    if family in ("omega_world", "omega_body"):
+        return SITES.index(site) > SITES.index("hip_flexion")
+    if family in ("angjac_world", "angjac_body"):
+        return SITES.index(site) > SITES.index("hip_rotation")
+    return False
 
 
 def table_order(name):
@@ -87,6 +114,8 @@ def load(path, clock):
                 counters[name] = int(round(b["sincos"]))
             if "states" in b:
                 counters[name] = int(round(b["states"]))
+            if "states_per_second" in b:
+                counters[name + ":rate"] = b["states_per_second"]
         elif b["aggregate_name"] == "cv":
             cv[name] = b[clock]  # a fraction
     if not median:
@@ -140,11 +169,48 @@ def summarize(context, median, cv, counters):
     capi.sort(key=lambda c: table_order(c["name"]))
     kdl = []
     pairs = {"toe_sole_pose": "ours/toe_sole_pose", "jac_hip_abduction_l": "kernel/jac_hip_abduction_l",
-             "jacdot_mount_l": "kernel/jacdot_mount_l"}
+             "jacdot_mount_l": "kernel/jacdot_mount_l", "jac_toe_sole_l": "kernel/jac_toe_sole_l",
+             "jacdot_toe_sole_l": "kernel/jacdot_toe_sole_l"}
     for what, ours in pairs.items():
         if "kdl/" + what in median and ours in median:
-            kdl.append({"quantity": what, "kdl_ns": median["kdl/" + what], "ours_ns": median[ours],
-                        "speedup": median["kdl/" + what] / median[ours], "goal": KDL_GOALS[what]})
+            k = {"quantity": what, "kdl_ns": median["kdl/" + what], "ours_ns": median[ours],
+                 "speedup": median["kdl/" + what] / median[ours], "goal": KDL_GOALS[what]}
+            fast = "batch_fast/" + what
+            if fast in median and counters.get(fast):
+                k["fast_per_state_ns"] = median[fast] / counters[fast]
+                k["fast_speedup"] = k["kdl_ns"] / k["fast_per_state_ns"]
+            kdl.append(k)
+
+    # Many states at once: per state, one thread, N states a call.
+    batch = []
+    floors = {r["name"]: r["floor_ns"] for r in rows}
+    for n in median:
+        if not n.startswith("batch_exact/"):
+            continue
+        name = n[len("batch_exact/"):]
+        per_state = lambda key: median[key] / counters[key] if key in median and counters.get(key) else None
+        b = {"name": name, "family": family_of(name), "beyond_original": beyond_original(name),
+             "exact_ns": per_state(n), "floor_ns": floors.get(name)}
+        for path in PATHS:
+            ns = per_state("fast_%s/%s" % (path, name))
+            if ns is not None:
+                b[path + "_ns"] = ns
+                b[path + "_speedup"] = b["exact_ns"] / ns
+                if b["floor_ns"]:
+                    b[path + "_per_floor"] = ns / b["floor_ns"]
+        batch.append(b)
+    batch.sort(key=lambda b: table_order(b["name"]))
+    throughput = []
+    for n in median:
+        if n.startswith("throughput_exact/"):
+            name = n[len("throughput_exact/"):]
+            # The rate counters are states over wall-clock time.
+            t = {"name": name, "states": counters.get(n), "exact_states_per_s": counters[n + ":rate"]}
+            fast = "throughput_fast/" + name
+            if fast + ":rate" in counters:
+                t["fast_states_per_s"] = counters[fast + ":rate"]
+            throughput.append(t)
+    throughput.sort(key=lambda t: table_order(t["name"]))
 
     with_floor = [r for r in rows if r["floor_ratio"] is not None]
     ratios = [r["floor_ratio"] for r in with_floor]
@@ -163,6 +229,41 @@ def summarize(context, median, cv, counters):
     }
     for k in kdl:
         goals["kdl_" + k["quantity"]] = {"value": k["speedup"], "goal": k["goal"], "met": k["speedup"] >= k["goal"]}
+        if "fast_speedup" in k and k["quantity"].endswith("toe_sole_l"):
+            further = k["fast_speedup"] / k["speedup"]
+            goals["kdl_fast_further_" + k["quantity"]] = {"value": further, "goal": KDL_FAST_FURTHER,
+                                                          "met": further >= KDL_FAST_FURTHER}
+    beyond = [r for r in with_floor if beyond_original(r["name"])]
+    if beyond:
+        worst_beyond = max(beyond, key=lambda r: r["floor_ratio"])
+        median_beyond = statistics.median(r["floor_ratio"] for r in beyond)
+        goals["beyond_floor_worst"] = {"value": worst_beyond["floor_ratio"], "deliverable": worst_beyond["name"],
+                                       "goal": BEYOND_FLOOR_WORST,
+                                       "met": worst_beyond["floor_ratio"] <= BEYOND_FLOOR_WORST}
+        goals["beyond_floor_median"] = {"value": median_beyond, "goal": BEYOND_FLOOR_MEDIAN,
+                                        "met": median_beyond <= BEYOND_FLOOR_MEDIAN}
+    for path in PATHS:
+        for subset, members in (("original", [b for b in batch if not b["beyond_original"]]), ("all", batch)):
+            speedups = [b[path + "_speedup"] for b in members if path + "_speedup" in b]
+            if not speedups:
+                continue
+            if path in FAST_MEDIAN:
+                m = statistics.median(speedups)
+                goals["fast_%s_median_%s" % (path, subset)] = {"value": m, "goal": FAST_MEDIAN[path],
+                                                                "met": m >= FAST_MEDIAN[path]}
+            if path in FAST_LEAST:
+                least = min((b for b in members if path + "_speedup" in b), key=lambda b: b[path + "_speedup"])
+                goals["fast_%s_least_%s" % (path, subset)] = {"value": least[path + "_speedup"],
+                                                               "deliverable": least["name"],
+                                                               "goal": FAST_LEAST[path],
+                                                               "met": least[path + "_speedup"] >= FAST_LEAST[path]}
+    for b in batch:
+        if b["name"] == "pos_toe_sole_l":
+            widest = next((p for p in PATHS if p + "_per_floor" in b), None)
+            if widest:
+                goals["fast_pos_toe_sole_l_per_floor"] = {"value": b[widest + "_per_floor"], "deliverable": widest,
+                                                          "goal": FAST_POS_TOE_SOLE_FLOOR,
+                                                          "met": b[widest + "_per_floor"] <= FAST_POS_TOE_SOLE_FLOOR}
 
     cvs = [r["kernel_cv"] for r in rows if r["kernel_cv"] is not None]
     machine = {
@@ -176,6 +277,9 @@ def summarize(context, median, cv, counters):
         "benchmark_library_build": context.get("library_build_type"),
         "date": context.get("date"),
         "pool_states": context.get("pool_states"),
+        "batch_states": context.get("batch_states"),
+        "throughput_states": context.get("throughput_states"),
+        "fast_path": context.get("fast_path"),
     }
     return {
         "machine": machine,
@@ -185,6 +289,8 @@ def summarize(context, median, cv, counters):
         "host": host,
         "capi": capi,
         "kdl": kdl,
+        "batch": batch,
+        "throughput": throughput,
     }
 
 
@@ -249,11 +355,52 @@ def markdown(summary):
             "%.1f" % r["reference_ns"] if r["reference_ns"] else "-",
             "%.1fx" % r["reference_speedup"] if r["reference_speedup"] else "-"))
     lines.append("")
-    lines.append("| quantity | KDL ns | ours ns | KDL / ours | goal |")
-    lines.append("|---|---|---|---|---|")
+    lines.append("| quantity | KDL ns | ours ns | KDL / ours | goal | fast batch ns per state | KDL / fast |")
+    lines.append("|---|---|---|---|---|---|---|")
     for k in summary["kdl"]:
-        lines.append("| %s | %.0f | %.1f | %.1fx | %.1fx |" % (k["quantity"], k["kdl_ns"], k["ours_ns"], k["speedup"], k["goal"]))
+        fast = k.get("fast_per_state_ns")
+        lines.append("| %s | %.0f | %.1f | %.1fx | %.1fx | %s | %s |" % (
+            k["quantity"], k["kdl_ns"], k["ours_ns"], k["speedup"], k["goal"],
+            "-" if fast is None else "%.1f" % fast, "-" if fast is None else "%.0fx" % k["fast_speedup"]))
     lines.append("")
+    if summary.get("batch"):
+        paths = [p for p in PATHS if any(p + "_ns" in b for b in summary["batch"])]
+        lines.append("| batch family | n | exact ns per state: median | " +
+                     " | ".join("%s ns: median | exact / %s: median, least" % (p, p) for p in paths) + " |")
+        lines.append("|---|---|---|" + "---|---|" * len(paths))
+        for key, _ in FAMILIES:
+            members = [b for b in summary["batch"] if b["family"] == key]
+            if not members:
+                continue
+            cells = []
+            for p in paths:
+                sp = [b[p + "_speedup"] for b in members if p + "_speedup" in b]
+                ns = [b[p + "_ns"] for b in members if p + "_ns" in b]
+                cells.append("%.1f | %.1fx, %.1fx" % (statistics.median(ns), statistics.median(sp), min(sp)))
+            lines.append("| %s | %d | %.1f | %s |" % (key, len(members), statistics.median(b["exact_ns"] for b in members),
+                                                      " | ".join(cells)))
+        lines.append("")
+        lines.append("| evaluator | floor ns | exact ns | " + " | ".join("%s ns | exact / %s" % (p, p) for p in paths) +
+                     " | widest / floor |")
+        lines.append("|---|---|---|" + "---|---|" * len(paths) + "---|")
+        for b in summary["batch"]:
+            cells = " | ".join("%.1f | %.1fx" % (b[p + "_ns"], b[p + "_speedup"]) if p + "_ns" in b else "- | -"
+                               for p in paths)
+            widest = next((p for p in paths if p + "_per_floor" in b), None)
+            lines.append("| %s%s | %s | %.1f | %s | %s |" % (
+                b["name"], " *" if b["beyond_original"] else "", "-" if not b["floor_ns"] else "%.1f" % b["floor_ns"],
+                b["exact_ns"], cells, "%.2f" % b[widest + "_per_floor"] if widest else "-"))
+        lines.append("")
+    if summary.get("throughput"):
+        lines.append("| %s states, every core | exact: states/s | fast: states/s | fast / exact |" %
+                     (summary["machine"].get("throughput_states") or "N"))
+        lines.append("|---|---|---|---|")
+        for t in summary["throughput"]:
+            f = t.get("fast_states_per_s")
+            lines.append("| %s | %.3g | %s | %s |" % (t["name"], t["exact_states_per_s"],
+                                                     "-" if f is None else "%.3g" % f,
+                                                     "-" if f is None else "%.1fx" % (f / t["exact_states_per_s"])))
+        lines.append("")
     lines.append("| host call | kernel ns | whole call ns | overhead ns | mexFunction alone ns | its overhead ns |")
     lines.append("|---|---|---|---|---|---|")
     for h in summary["host"]:
@@ -336,6 +483,61 @@ def svg(summary):
     return "\n".join(out) + "\n"
 
 
+def batch_svg(summary):
+    """One row per state-dependent evaluator: ns per state on one thread, the
+    exact batch and each fast path, with the scalar trig floor as a tick."""
+    rows = summary["batch"]
+    paths = [p for p in PATHS if any(p + "_ns" in b for b in rows)]
+    row_h, top, left, right, width = 12, 62, 200, 60, 880
+    groups = []
+    for key, title in FAMILIES:
+        members = [b for b in rows if b["family"] == key]
+        if members:
+            groups.append((title, members))
+    height = top + sum(len(m) * row_h + 18 for _, m in groups) + 40
+    vmax = max(max([b["exact_ns"], b["floor_ns"] or 0]) for b in rows)
+    step = next(s for s in (5, 10, 20, 25, 50, 100, 200, 500) if vmax / s <= 8)
+    vmax = step * (int(vmax / step) + 1)
+    plot_w = width - left - right
+    x = lambda v: left + plot_w * v / vmax
+    colours = {"exact": "#9e9e9e", "sse2": "#ff7f0e", "avx2": "#2ca02c", "avx512": "#1f77b4"}
+    out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" font-family="sans-serif" font-size="10">'
+           % (width, height),
+           '<rect width="100%" height="100%" fill="white"/>',
+           '<text x="%d" y="18" font-size="13" font-weight="bold">ns per state in a batch of %s, one thread: exact '
+           'and fast</text>' % (left, summary["machine"].get("batch_states") or "N"),
+           '<text x="%d" y="34" fill="#555">bars from long to short: exact, %s; black tick: the scalar trig floor '
+           '(glibc sincos on the angles the kernel takes)</text>' % (left, ", ".join(reversed(paths))),
+           '<text x="%d" y="48" fill="#555">%s, %s. Label: exact / widest path.</text>'
+           % (left, summary["machine"]["cpu"], summary["machine"]["compiler"] or "")]
+    y_axis_end = height - 30
+    for i in range(0, int(vmax / step) + 1):
+        v = i * step
+        out.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" stroke="#ddd"/>' % (x(v), top - 6, x(v), y_axis_end))
+        out.append('<text x="%.1f" y="%d" text-anchor="middle" fill="#555">%d</text>' % (x(v), y_axis_end + 12, v))
+    y = top
+    for title, members in groups:
+        out.append('<text x="4" y="%d" font-weight="bold">%s</text>' % (y + 4, title))
+        y += 10
+        for b in members:
+            out.append('<text x="%d" y="%d" text-anchor="end">%s</text>' % (left - 4, y + 9, b["name"]))
+            bars = [("exact", b["exact_ns"])] + [(p, b[p + "_ns"]) for p in reversed(paths) if p + "_ns" in b]
+            for i, (what, ns) in enumerate(bars):
+                out.append('<rect x="%d" y="%d" width="%.1f" height="%d" fill="%s"/>'
+                           % (left, y + 1 + i, x(ns) - left, row_h - 2 - 2 * i, colours[what]))
+            if b["floor_ns"]:
+                out.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" stroke="black" stroke-width="1.5"/>'
+                           % (x(b["floor_ns"]), y, x(b["floor_ns"]), y + row_h - 1))
+            widest = next((p for p in paths if p + "_speedup" in b), None)
+            if widest:
+                out.append('<text x="%.1f" y="%d" fill="#333">%.1fx</text>'
+                           % (max(x(b["exact_ns"]), x(b["floor_ns"] or 0)) + 3, y + 9, b[widest + "_speedup"]))
+            y += row_h
+        y += 8
+    out.append("</svg>")
+    return "\n".join(out) + "\n"
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("raw")
@@ -352,6 +554,9 @@ def main():
         f.write("\n")
     with open(os.path.join(a.out, "kernels_vs_floor.svg"), "w") as f:
         f.write(svg(summary))
+    if summary["batch"]:
+        with open(os.path.join(a.out, "batch_fast_vs_exact.svg"), "w") as f:
+            f.write(batch_svg(summary))
     print(markdown(summary))
 
 
