@@ -67,17 +67,41 @@ constexpr auto axis_at(const AnyVec3 auto& a, const AnyVec3 auto& rate) {
   return Axis<std::remove_cvref_t<decltype(a)>, std::remove_cvref_t<decltype(rate)>, Point, Coordinates...>{a, rate};
 }
 
-// The links of leg S out to site K with their rates, and every axis that
-// moves the site.
-template <Side S, Site K, class X>
+// The rate of a turn, or a structural zero where no rates are wanted: then
+// every angular velocity below and every rate built from them is a
+// structural zero too, and nothing of the rates is computed.
+template <bool WithRates, class Turn, class X>
+auto rate_of(const Turn& turn, const X& x) {
+  if constexpr (WithRates) {
+    return turn.rate(x);
+  } else {
+    return Zero{};
+  }
+}
+
+// The links of leg S out to site K with their rates (structural zeros
+// without WithRates), and every axis that moves the site.
+template <Side S, Site K, bool WithRates, class X>
 auto leg_links(const X& x) {
   constexpr int n = point_of(K);
   const auto base = base_turns(x);
   const auto base_rotations = rotations(base);
   const auto a = world_axes(base, base_rotations);
   const auto R_b = frame_of(base_rotations);
-  const auto w_b = axes_times_rates(base, a, x);
-  const auto base_rates = world_axis_rates(base, a, x);
+  const auto w_b = [&] {
+    if constexpr (WithRates) {
+      return axes_times_rates(base, a, x);
+    } else {
+      return zero_vector;
+    }
+  }();
+  const auto base_rates = [&] {
+    if constexpr (WithRates) {
+      return world_axis_rates(base, a, x);
+    } else {
+      return std::tuple{zero_vector, zero_vector, zero_vector};
+    }
+  }();
   const auto base_axes = std::tuple{axis_at<0, base_roll>(std::get<0>(a), std::get<0>(base_rates)),
                                     axis_at<0, base_pitch>(std::get<1>(a), std::get<1>(base_rates)),
                                     axis_at<0, base_yaw>(std::get<2>(a), std::get<2>(base_rates))};
@@ -98,7 +122,7 @@ auto leg_links(const X& x) {
     // Link 2: to the hip, fixed in the hip abduction frame.
     const auto abduction = hip_abduction_turn<S>(x);
     const auto R_ha = R_b * abduction.rotation();
-    const auto w_ha = w_b + line * abduction.rate(x);
+    const auto w_ha = w_b + line * rate_of<WithRates>(abduction, x);
     const auto l2 = R_ha * offset<S, Site::hip_rotation>;
     const auto rotation = hip_rotation_turn<S>(x);
     const auto rotation_axis = R_ha * (rotation.fixed * rotation.axis);
@@ -113,7 +137,7 @@ auto leg_links(const X& x) {
       // Links 3 on: from each sagittal site to the next, fixed in the frame
       // of the site before, all of whose axes are parallel.
       const auto R_hr = R_ha * rotation.rotation();
-      const auto w_hr = w_ha + rotation_axis * rotation.rate(x);
+      const auto w_hr = w_ha + rotation_axis * rate_of<WithRates>(rotation, x);
       const auto sagittal = R_hr * e3;
       const auto sagittal_rate = cross(w_hr, sagittal);
       return [&]<int... j>(std::integer_sequence<int, j...>) {
@@ -123,7 +147,7 @@ auto leg_links(const X& x) {
           constexpr Site from = static_cast<Site>(static_cast<int>(Site::hip_flexion) + i);
           const auto turn = sagittal_turn<S, joint_of(from)>(x);
           const auto l = R_hr * (turn.rotation() * offset<S, static_cast<Site>(static_cast<int>(from) + 1)>);
-          const auto w = w_hr + sagittal * turn.rate(x);
+          const auto w = w_hr + sagittal * rate_of<WithRates>(turn, x);
           return std::pair{l, cross(w, l)};
         };
         const auto pairs = std::make_tuple(link(std::integral_constant<int, j>{})...);
