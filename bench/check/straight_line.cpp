@@ -120,6 +120,7 @@ Report check_listing(const std::string& listing, const std::string& symbol, cons
     }
   };
 
+  std::vector<std::pair<std::ptrdiff_t, std::uint64_t>> branches;  // instruction, target address
   for (const Instruction& insn : code) {
     const std::string& op = insn.mnemonic;
     if (op == "(bad)") {
@@ -151,11 +152,54 @@ Report check_listing(const std::string& listing, const std::string& symbol, cons
       if (target < start || target > end) {
         // Leaves the function: a tail call.
         called(insn, bare_name(annotated_symbol(insn.operands)));
-      } else if (target <= insn.address) {
-        finding(insn, "backward branch (a loop)");
       } else {
-        ++report.forward_branches;
+        branches.push_back({&insn - code.data(), target});
       }
+    }
+  }
+
+  // The branches inside the function make a loop where they close a cycle
+  // of the control flow: a jump back out of a block the compiler moved to
+  // the end (a rarely taken path) is not one. Depth first from the entry;
+  // an edge to an instruction on the current path closes a cycle.
+  const std::size_t n = code.size();
+  std::vector<std::vector<std::size_t>> next(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string& op = code[i].mnemonic;
+    const bool ends_flow = op == "jmp" || op.starts_with("ret") || op == "ud2";
+    if (!ends_flow && i + 1 < n) next[i].push_back(i + 1);
+  }
+  for (const auto& [from, target] : branches) {
+    const auto at = std::lower_bound(code.begin(), code.end(), target,
+                                     [](const Instruction& insn, std::uint64_t a) { return insn.address < a; });
+    if (at == code.end() || at->address != target) {
+      finding(code[static_cast<std::size_t>(from)], "branch into the middle of an instruction");
+      continue;
+    }
+    next[static_cast<std::size_t>(from)].push_back(static_cast<std::size_t>(at - code.begin()));
+    ++report.forward_branches;
+  }
+  enum class Mark { unseen, on_path, done };
+  std::vector<Mark> mark(n, Mark::unseen);
+  std::vector<std::pair<std::size_t, std::size_t>> path;  // instruction, next edge to follow
+  if (n > 0) {
+    path.push_back({0, 0});
+    mark[0] = Mark::on_path;
+  }
+  while (!path.empty()) {
+    auto& [i, edge] = path.back();
+    if (edge == next[i].size()) {
+      mark[i] = Mark::done;
+      path.pop_back();
+      continue;
+    }
+    const std::size_t j = next[i][edge++];
+    if (mark[j] == Mark::on_path) {
+      finding(code[i], "backward branch (a loop)");
+      --report.forward_branches;
+    } else if (mark[j] == Mark::unseen) {
+      mark[j] = Mark::on_path;
+      path.push_back({j, 0});
     }
   }
   return report;

@@ -1,7 +1,9 @@
 // Reads the object code of one function of a shared library (objdump -d,
 // x86-64) and reports everything that keeps it from being straight-line
-// code: a backward branch (a loop), an indirect jump, a division or square
-// root instruction, a call to anything but the allowed functions.
+// code: a branch that closes a cycle of its control flow (a loop), an
+// indirect jump, a division or square root instruction, a call to anything
+// but the allowed functions. A jump back from a block placed at the end (a
+// rarely taken path) closes no cycle and is no loop.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,7 @@ struct Finding {
 struct Report {
   bool found = false;  // the library has the symbol and objdump disassembled it
   std::size_t instructions = 0;
-  std::size_t forward_branches = 0;
+  std::size_t forward_branches = 0;  // branches inside the function that close no loop
   std::map<std::string, int> calls;  // callee (direct calls and tail calls) -> count
   std::vector<Finding> findings;
   std::string error;  // why the symbol was not found

@@ -50,7 +50,9 @@ void store_axis_columns(auto out, const auto& axes, const auto& column) {
 template <model::Side S, model::Site K>
 struct SiteJacobian : Kernel<3, 22> {
   static void evaluate(auto out, const auto& x) {
-    const auto [links, rates, axes] = model::leg_links<S, K, false>(x);
+    const auto chain = model::leg_links<S, K, false>(x);
+    const auto& links = std::get<0>(chain);
+    const auto& axes = std::get<2>(chain);
     // The identity of the base position's columns.
     store_nonzero_column(out, model::base_x, model::e1);
     store_nonzero_column(out, model::base_y, model::e2);
@@ -65,7 +67,10 @@ struct SiteJacobian : Kernel<3, 22> {
 template <model::Side S, model::Site K>
 struct SiteJacobianRate : Kernel<3, 22> {
   static void evaluate(auto out, const auto& x) {
-    const auto [links, rates, axes] = model::leg_links<S, K, true>(x);
+    const auto chain = model::leg_links<S, K, true>(x);
+    const auto& links = std::get<0>(chain);
+    const auto& rates = std::get<1>(chain);
+    const auto& axes = std::get<2>(chain);
     detail::store_axis_columns<K, K == model::Site::mount>(out, axes, [&](const auto& a) {
       constexpr int point = std::remove_cvref_t<decltype(a)>::point;
       return cross(a.rate, model::links_out<point>(links)) + cross(a.axis, model::links_out<point>(rates));
