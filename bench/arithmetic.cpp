@@ -25,10 +25,10 @@ namespace bipedkin::bench {
 namespace {
 
 // Each row's kernel flattened into one function, as the deliverables build it.
-const auto& kernels = ::bipedkin_arithmetic::gateway::evaluators;
+const auto& kernels = ::bipedkin_arithmetic::gateway::kernels;
 
 }  // namespace
 
-KernelFunction arithmetic_kernel(std::size_t row) { return row < kernels.size() ? kernels[row].kernel : nullptr; }
+KernelFunction arithmetic_kernel(std::size_t row) { return row < kernels.size() ? kernels[row] : nullptr; }
 
 }  // namespace bipedkin::bench

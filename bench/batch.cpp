@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "bipedkin.h"
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 #include "lib/fast/fast.hpp"
 
 namespace bipedkin::bench {

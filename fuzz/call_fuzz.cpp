@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bipedkin/host.hpp"
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // (octave/build_mex.m compiles and runs it).
 #include <cstdio>
 
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 
 int main() {
   for (const bipedkin::gateway::Evaluator& e : bipedkin::gateway::evaluators) {

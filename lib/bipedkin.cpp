@@ -82,6 +82,7 @@ struct Job {
   const double* x;
   double* out;
   bool zero_fill;
+  bipedkin::gateway::Kernel exact;
   bipedkin::fast::Kernel fast = nullptr;
   std::size_t width = 1;
 
@@ -91,7 +92,7 @@ struct Job {
     if (zero_fill) std::fill(out + first * size, out + last * size, 0.0);
     if (fast == nullptr) {
       const std::size_t stride = e.input == Input::state ? state_size : 0;
-      for (std::size_t k = first; k < last; ++k) e.kernel(out + k * size, x != nullptr ? x + k * stride : nullptr);
+      for (std::size_t k = first; k < last; ++k) exact(out + k * size, x != nullptr ? x + k * stride : nullptr);
       return;
     }
     std::size_t k = first;
@@ -122,10 +123,11 @@ struct Job {
 // not read the state (its result is a constant) or the fast mode is the
 // exact path.
 Job make_job(const bipedkin_evaluator* evaluator, const double* x, double* out, unsigned flags) {
-  Job job{evaluator->row, x, out, (flags & BIPEDKIN_ZERO_FILL) != 0};
+  const auto row = static_cast<std::size_t>(evaluator - evaluators.data());
+  Job job{evaluator->row, x, out, (flags & BIPEDKIN_ZERO_FILL) != 0, bipedkin::gateway::kernels[row]};
   if ((flags & BIPEDKIN_FAST) != 0 && evaluator->row.reads_state) {
     if (const bipedkin::fast::Path* path = bipedkin::fast::chosen()) {
-      job.fast = path->kernels[static_cast<std::size_t>(evaluator - evaluators.data())];
+      job.fast = path->kernels[row];
       job.width = static_cast<std::size_t>(path->width);
     }
   }

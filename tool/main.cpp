@@ -13,7 +13,7 @@
 
 #include "bipedkin/host.hpp"
 #include "format.hpp"
-#include "gateway/evaluators.hpp"
+#include "gateway/rows.hpp"
 #include "gateway/text.hpp"
 #include "open.hpp"
 #include "plot.hpp"

@@ -52,7 +52,7 @@ std::string kernel_symbol(std::size_t index) {
   return "bipedkin_kernel";
 }
 
-Kernel kernel(std::size_t index) { return table[index].kernel; }
+Kernel kernel(std::size_t index) { return ::bipedkin_recorded::gateway::kernels[index]; }
 
 int output_rows(std::size_t index) { return table[index].rows; }
 int output_cols(std::size_t index) { return table[index].cols; }
@@ -60,7 +60,7 @@ int output_cols(std::size_t index) { return table[index].cols; }
 std::vector<double> run(std::size_t index, double* out, const double* x) {
   std::vector<double> angles;
   bipedkin_recording_sink::angles = &angles;
-  table[index].kernel(out, x);
+  ::bipedkin_recorded::gateway::kernels[index](out, x);
   bipedkin_recording_sink::angles = nullptr;
   return angles;
 }
