@@ -30,6 +30,7 @@
 
 #include "bipedkin.h"
 #include "gateway/rows.hpp"
+#include "lib/fast/bound.hpp"
 #include "lib/fast/fast.hpp"
 
 namespace bipedkin::bench {
@@ -108,16 +109,6 @@ void run_throughput(benchmark::State& st, std::size_t row, unsigned flags) {
       benchmark::Counter(static_cast<double>(throughput_states), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// max |a - b| / max(1, max |b|) over one state's elements.
-double normwise(const double* a, const double* b, std::size_t n) {
-  double d = 0.0, m = 1.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    d = std::fmax(d, std::fabs(a[i] - b[i]));
-    m = std::fmax(m, std::fabs(b[i]));
-  }
-  return d / m;
-}
-
 void check(std::size_t row) {
   const gateway::Evaluator& row_of = gateway::evaluators[row];
   const std::size_t size = static_cast<std::size_t>(row_of.size());
@@ -132,8 +123,8 @@ void check(std::size_t row) {
       path.kernels[row](packs.data() + k * size, x + k * state_size);
     }
     for (std::size_t s = 0; s < batch_states; ++s) {
-      const double d = normwise(packs.data() + s * size, exact.data() + s * size, size);
-      if (!(d <= 4e-15)) fail(std::string(row_of.name) + ": " + path.name + " differs by " + std::to_string(d));
+      const double d = fast::normwise_difference(packs.data() + s * size, exact.data() + s * size, size);
+      if (!(d <= fast::bound)) fail(std::string(row_of.name) + ": " + path.name + " differs by " + std::to_string(d));
     }
     if (&path == fast::chosen() && packs != library) {
       fail(std::string(row_of.name) + ": the library's fast batch is not its path's kernels");
