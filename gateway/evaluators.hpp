@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "gateway/flatten.hpp"
 #include "gateway/rows.hpp"
 
 namespace bipedkin::gateway {
@@ -19,7 +18,7 @@ using Kernel = void (*)(double* out, const double* x);
 // A kernel on one state, with everything it calls but the sines and
 // cosines inlined.
 template <class K>
-BIPEDKIN_FLATTEN void exact_kernel(double* out, const double* x) {
+[[gnu::flatten]] void exact_kernel(double* out, const double* x) {
   K::evaluate(out, model::State{x});
 }
 

@@ -1,9 +1,10 @@
-// BIPEDKIN_FLATTEN: the attribute that inlines everything a kernel calls
-// but the sines and cosines into it, for the C library's tables of kernels
-// (exact and vector). A sanitized build defines BIPEDKIN_NO_FLATTEN: the
-// instrumented code of 149 flattened kernels in one unit takes GCC tens of
-// minutes to compile, and the sanitizers check the same source either way
-// (flattening changes no result: nothing is contracted or reassociated).
+// BIPEDKIN_FLATTEN: the attribute that inlines everything a vector kernel
+// calls but the sines and cosines into it (lib/fast/width.inc). A sanitized
+// build defines BIPEDKIN_NO_FLATTEN: the instrumented code of 149 flattened
+// vector kernels in one unit takes GCC more than 15 minutes to compile, and
+// the sanitizers check the same source either way. The exact kernels stay
+// flattened in every build: only then is the sign of a NaN they produce the
+// one the deliverables' flattened kernels produce, bit for bit.
 #pragma once
 
 #if defined(BIPEDKIN_NO_FLATTEN)
