@@ -161,18 +161,9 @@ Pose reference_pose(const std::string& site, char side, const StateVector& x) {
   for (int j = 0; j < k; ++j) R = product(R, axis_angle(joints[j].axis, q(k0 + j)));
   R = product(R, index == 0 ? M : index == 1 ? I : L);
 
-  auto mirrored = [&](Vec v) {
-    v[1] *= sigma;
-    return v;
-  };
-  Vec r = mirrored(index == 8 ? toe_sole_home : joints[index].home);
-  for (int j = k - 1; j >= 0; --j) {
-    const Vec o = mirrored(joints[j].home);
-    const Vec d{r[0] - o[0], r[1] - o[1], r[2] - o[2]};
-    const Vec t = rotate(axis_angle(joints[j].axis, q(k0 + j)), d);
-    r = {t[0] + o[0], t[1] + o[1], t[2] + o[2]};
-  }
-  const Vec w = rotate(Rb, r);
+  Vec home = index == 8 ? toe_sole_home : joints[index].home;
+  home[1] *= sigma;
+  const Vec w = rotate(Rb, carried(home, k, k0, sigma, x));
   return {R, {q(1) + w[0], q(2) + w[1], q(3) + w[2]}};
 }
 
