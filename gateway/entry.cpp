@@ -2,6 +2,7 @@
 // BIPEDKIN_DELIVERABLE_NAME, its kernel and its entry point.
 #include "gateway/rows.hpp"
 #include "gateway/gateway.hpp"
+#include "gateway/flatten.hpp"
 
 #ifndef BIPEDKIN_DELIVERABLE_NAME
 #error "define BIPEDKIN_DELIVERABLE_NAME as the row of evaluators.def to build"
@@ -18,7 +19,7 @@ static_assert(Row::kind == bipedkin::gateway::Kind::gateway, "a run-time row is 
 // but the sines and cosines is inlined. A row whose gateway writes the
 // output itself has no kernel: it is never called, so never emitted.
 extern "C" {
-[[gnu::noipa, gnu::flatten]] static void bipedkin_kernel(double* out, const double* x) {
+BIPEDKIN_OWN_FUNCTION [[gnu::flatten, maybe_unused]] static void bipedkin_kernel(double* out, const double* x) {
   K::evaluate(out, bipedkin::model::State{x});
 }
 }
